@@ -1,0 +1,60 @@
+# Cross build of uninstall.exe, the installer-side tool and the Wine tests.
+enable_language(RC)
+
+set(QM_WIN32_DEFS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+# -Wno-restrict: GCC 12 reports false overlaps inside libstdc++'s string code.
+set(QM_WIN32_FLAGS -Wall -Wextra -Werror -Wno-restrict -fno-strict-aliasing -ffunction-sections -fdata-sections)
+# Fully static: the copy in the temp folder must run with no DLL of ours
+# beside it (without -static libgcc_s, libstdc++ and libwinpthread are DLLs).
+set(QM_WIN32_LINK -static -municode -Wl,--gc-sections -s)
+
+# Everything of the program but its entry point, so that the tests link the
+# very code that ships.
+add_library(qm_program STATIC ${QM_PORTABLE_SOURCES} ${QM_WIN32_SOURCES})
+target_include_directories(qm_program PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(qm_program PUBLIC ${QM_WIN32_DEFS})
+target_compile_options(qm_program PUBLIC ${QM_WIN32_FLAGS})
+target_link_libraries(qm_program PUBLIC comctl32 gdi32 user32 shell32 advapi32 ole32 uuid)
+
+add_executable(uninstall WIN32 src/Uninstall.cpp res/Uninstall.rc)
+target_link_libraries(uninstall PRIVATE qm_program)
+target_link_options(uninstall PRIVATE ${QM_WIN32_LINK})
+set_target_properties(uninstall PROPERTIES OUTPUT_NAME uninstall)
+
+add_executable(embed-config tools/embed-config/EmbedConfig.cpp)
+target_compile_definitions(embed-config PRIVATE ${QM_WIN32_DEFS})
+target_compile_options(embed-config PRIVATE ${QM_WIN32_FLAGS})
+target_link_options(embed-config PRIVATE ${QM_WIN32_LINK})
+
+# --- Tests under Wine -------------------------------------------------------
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Test programs run through tests/wine/wine-exec, which copies them into the
+# private prefix (no Z: drive, own HOME) and runs them there.
+set(QM_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
+set(QM_WINE_EXEC ${CMAKE_SOURCE_DIR}/tests/wine/wine-exec)
+
+add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp)
+target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest)
+target_include_directories(qm_wine_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+
+add_test(NAME wine.prefix.setup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix setup ${QM_WINE_DIR})
+add_test(NAME wine.prefix.cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix cleanup ${QM_WINE_DIR})
+set_tests_properties(wine.prefix.setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+set_tests_properties(wine.prefix.cleanup PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+
+file(GLOB QM_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*Test.cpp)
+foreach(src ${QM_WINE_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE qm_wine_testlib GTest::gtest_main)
+  target_link_options(${name} PRIVATE -static)
+  # Tests that start the program find it, and the tool, beside themselves.
+  add_dependencies(${name} uninstall embed-config)
+  add_test(NAME wine.${name} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR} $<TARGET_FILE:${name}>
+           --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
+  set_tests_properties(wine.${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RESOURCE_LOCK wineprefix)
+endforeach()

@@ -1,0 +1,17 @@
+#ifndef QM_APP_STARTUP_H
+#define QM_APP_STARTUP_H
+
+// Start-up helpers of the main window's creation handler.
+
+#include <string>
+
+// The system's temporary folder in its long form, ending with "\"; empty
+// when either lookup fails or needs more than 260 characters.
+std::u16string GetTempDir();
+
+// Passes the lines through the file at path (UTF-8 with byte-order mark, CR LF
+// after each line), reads them back and deletes the file. Throws on a file
+// that cannot be written or read.
+std::u16string RoundTripLines(const std::u16string& path, const std::u16string& text);
+
+#endif

@@ -1,0 +1,139 @@
+#ifndef QM_UI_MAIN_H
+#define QM_UI_MAIN_H
+
+// TMainForm: the uninstaller's one window. Its operations are defined where
+// their subsystem lives: app/ (start-up, configuration), ui/ (layout,
+// language, handlers), removal/ (the Delete command) and feedback/.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/Controls.h"
+#include "ui/HrefLabel.h"
+#include "ui/Lang.h"
+
+class TMainForm {
+ public:
+  TMainForm();
+  ~TMainForm();
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  // Creates the window and its controls from the stored layout, then runs
+  // FormCreate; an error there is shown in the error box and creation goes on.
+  void Create();
+  HWND Handle() const { return FHandle; }
+
+  // --- Lifetime (app/Startup.cpp) ---
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+  // Hands over to a copy in the temp folder when running as "uninstall.exe".
+  void RelocateToTemp();
+
+  // --- Configuration (app/Config.cpp) ---
+  // Creates UninIni, reads the shared values; returns the folder to delete.
+  std::u16string ReadConfiguration();
+  // The folder the product registered, or the empty text; never throws.
+  std::u16string GetUninstallPath();
+
+  // --- Window (ui/) ---
+  void ApplyLanguage(int index);
+  void FillFlags();
+  void ToggleFeedback();
+  // The close operation: ends the uninstaller once this is the main window;
+  // before that it only hides the window.
+  void Close();
+  // Shows the window, centred on the screen, after running FormShow.
+  void ShowMainWindow();
+
+  void ULabelClick();
+  void Label2Click();
+  void Label5Click();
+  void LblDutchClick();
+  void LblPolishClick();
+  void OpenURLMouseEnter(TGraphicLabel& label);
+  void OpenURLMouseLeave(TGraphicLabel& label);
+  void OpenURL_Click();
+  void OsnLabelGotoLink(THrefLabel* sender);
+  void Button3Click();
+
+  // --- Controls, in creation order ---
+  TControl SPanel;
+  TGraphicPicture LogoImage;
+  TGraphicLabel ULabel;
+  TGraphicPicture Image1;
+  TGraphicLabel OpenURL;
+  TGraphicPicture FlagImage;
+  TGraphicLabel ver_lb;
+  TGraphicLabel InfLabel;
+  TGraphicPicture UaImage;
+  TGraphicLabel Label2;
+  TGraphicPicture EnImage;
+  TGraphicLabel Label5;
+  TGraphicLabel Label1;
+  TGraphicLabel Label3;
+  TGraphicPicture DutchFlag;
+  TGraphicLabel lblDutch;
+  TGraphicPicture PolishFlag;
+  TGraphicLabel Label4;
+  TControl Memo1;
+  TControl Edit1;
+  TControl InsButton;
+  TControl Button3;
+  TControl PB;
+  std::unique_ptr<THrefLabel> OsnLabel;
+  TControl uLang;
+  HIMAGELIST Flags = nullptr;
+
+  // The lines of uLang (the language table).
+  TStrings LangLines() const;
+  void SetLangLines(const TStrings& lines);
+
+  // Window caption.
+  std::u16string Caption() const;
+  void SetCaption(const std::u16string& caption);
+
+  // Design (96 dpi) units to pixels.
+  int Scale(int designUnits) const;
+  int ScaleFont(int designHeight) const;
+
+ private:
+  friend class TMainFormAccess;
+  static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void CreateControls();
+  void InitScaling();
+  void PaintPanel(HDC dc);
+  TGraphicLabel* LabelAt(POINT pt);
+  void OnCommand(int id, int code);
+  void OnPanelClick(POINT pt);
+  void OnPanelMouseMove(POINT pt);
+  void SyncToolTip();
+
+  HWND FHandle = nullptr;
+  std::vector<TGraphicControl*> FGraphics;  // the panel's, in creation order
+  TGraphicLabel* FHover = nullptr;
+  TGraphicLabel* FPressed = nullptr;
+  bool FPanelTracking = false;
+  HWND FToolTip = nullptr;
+  int FDpi = 96;
+  int FScaleNum = 13;
+  int FScaleDen = 13;
+  TGdiObject FWindowFont;
+  std::vector<TGdiObject> FControlFonts;
+  TGdiObject FPanelBrush;
+};
+
+extern TMainForm* MainForm;
+
+// Sets CurLang from the system's default language.
+void ChooseLanguage();
+
+#endif

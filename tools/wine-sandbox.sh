@@ -1,0 +1,93 @@
+# Sourced by the test and demo scripts: a private Wine prefix that cannot
+# reach this machine's files.
+#
+#   qm_wine_env DIR [win32|win64]   exports WINEPREFIX=DIR/prefix, HOME=DIR/home
+#   qm_wine_prefix DIR [arch]       creates the prefix once, then seals it
+#   qm_wine_display DIR             uses $DISPLAY, or starts Xvfb and records it
+#   qm_wine_stop DIR                ends the wineserver and our Xvfb
+#
+# Sealing: Wine links the prefix's Desktop, Documents... to $HOME (ours lives
+# inside DIR) and maps Z: to "/". Every link under drive_c/users/*/ becomes a
+# real folder and dosdevices/z: goes, so a program that deletes in this prefix
+# reaches only drive_c.
+
+qm_wine_env() {
+  local dir=$1 arch=${2:-win32}
+  export WINEPREFIX="$dir/prefix" HOME="$dir/home" WINEARCH="$arch"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export XDG_CONFIG_HOME="$dir/home/.config" XDG_DATA_HOME="$dir/home/.local/share"
+  export XDG_CACHE_HOME="$dir/home/.cache"
+  mkdir -p "$HOME"
+}
+
+qm_wine_seal() {
+  local p=$WINEPREFIX l
+  # Only C: stays: Z: is "/", and the serial ports are this machine's devices.
+  for l in "$p"/dosdevices/*; do
+    [ "$(basename "$l")" = "c:" ] || rm -f "$l"
+  done
+  # The user's shell folders (Desktop, Documents, Templates...) link to $HOME.
+  find "$p/drive_c" -type l -print0 | while IFS= read -r -d '' l; do
+    rm -f "$l"; mkdir -p "$l"
+  done
+  # Anything still linking out of the prefix is a fault: refuse to go on.
+  # (Wine adds com1 -> /dev/ttyS0 again at each start: a device, not files.)
+  local out
+  out=$(find "$p" -type l -lname '/*' ! -lname "$p/*" ! -lname '/dev/*' 2>/dev/null)
+  if [ -n "$out" ]; then
+    echo "wine-sandbox: $p still links outside itself:" >&2
+    echo "$out" >&2
+    return 1
+  fi
+  [ ! -e "$p/dosdevices/z:" ]
+}
+
+qm_wine_prefix() {
+  local dir=$1 arch=${2:-win32}
+  qm_wine_env "$dir" "$arch"
+  if [ ! -f "$dir/prefix.ok" ]; then
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-sandbox: wineboot made no prefix" >&2; return 1; }
+    touch "$dir/prefix.ok"
+  fi
+  qm_wine_seal
+}
+
+qm_wine_display() {
+  local dir=$1 n
+  if [ -n "${DISPLAY:-}" ] && [ ! -f "$dir/xvfb.pid" ]; then return 0; fi
+  if [ -f "$dir/xvfb.pid" ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null; then
+    export DISPLAY=$(cat "$dir/xvfb.display"); return 0
+  fi
+  command -v Xvfb >/dev/null || { echo "wine-sandbox: Xvfb missing" >&2; return 1; }
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    echo $! >"$dir/xvfb.pid"
+    local i
+    for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    if kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+      echo ":$n" >"$dir/xvfb.display"; export DISPLAY=":$n"; return 0
+    fi
+  done
+  echo "wine-sandbox: could not start Xvfb" >&2; return 1
+}
+
+qm_wine_stop() {
+  local dir=$1
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+  if [ -f "$dir/xvfb.pid" ]; then
+    kill "$(cat "$dir/xvfb.pid")" 2>/dev/null || true
+    rm -f "$dir/xvfb.pid" "$dir/xvfb.display"
+  fi
+}
+
+# Keeps the wineserver alive between the programs of one run; its services
+# must not hold our stdout, or a pipe reading us never ends.
+qm_wine_warm() {
+  wineserver -p >/dev/null 2>&1
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
