@@ -2,6 +2,7 @@
 # UBSan, and (with QM_FUZZ) libFuzzer targets.
 set(QM_WARNINGS -Wall -Wextra -Wpedantic -Werror)
 
+set(QM_FUZZ_SECONDS 20 CACHE STRING "How long each fuzz target runs as a test")
 if(QM_FUZZ)
   set(QM_SAN -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
 else()
@@ -24,6 +25,15 @@ if(QM_FUZZ)
     add_executable(${name} ${src})
     target_link_libraries(${name} PRIVATE qm_portable)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    # A short bounded run per target: new inputs go to a scratch corpus, the
+    # checked-in seeds are only read. A crash, leak or sanitizer report fails.
+    set(scratch ${CMAKE_BINARY_DIR}/corpus/${name})
+    add_test(NAME fuzz.${name}
+             COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+                     $<TARGET_FILE:${name}> -max_total_time=${QM_FUZZ_SECONDS} -rss_limit_mb=2048
+                     -print_final_stats=1 ${scratch} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name})
+    set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 600)
+    file(MAKE_DIRECTORY ${scratch})
   endforeach()
   return()
 endif()

@@ -26,6 +26,12 @@ target_compile_definitions(embed-config PRIVATE ${QM_WIN32_DEFS})
 target_compile_options(embed-config PRIVATE ${QM_WIN32_FLAGS})
 target_link_options(embed-config PRIVATE ${QM_WIN32_LINK})
 
+# The window driver of the demo and the end-to-end scripts.
+add_executable(qmdriver tests/driver/Driver.cpp)
+target_compile_definitions(qmdriver PRIVATE ${QM_WIN32_DEFS})
+target_compile_options(qmdriver PRIVATE ${QM_WIN32_FLAGS})
+target_link_options(qmdriver PRIVATE ${QM_WIN32_LINK})
+
 # --- Tests under Wine -------------------------------------------------------
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -57,4 +63,19 @@ foreach(src ${QM_WINE_TESTS})
   add_test(NAME wine.${name} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR} $<TARGET_FILE:${name}>
            --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
   set_tests_properties(wine.${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RESOURCE_LOCK wineprefix)
+endforeach()
+
+# The start-up language under other system languages (Wine takes it from the
+# locale). Each entry: locale, the language identifier Wine then reports, and
+# the language index the window must choose.
+set_tests_properties(wine.StartupTest PROPERTIES ENVIRONMENT "QM_EXPECT_LANGID=1033;QM_EXPECT_LANG=2")
+foreach(case "ru_RU.UTF-8:1049:0" "uk_UA.UTF-8:1058:1" "nl_NL.UTF-8:1043:3" "nl_BE.UTF-8:2067:2" "pl_PL.UTF-8:1045:4")
+  string(REPLACE ":" ";" parts ${case})
+  list(GET parts 0 locale)
+  list(GET parts 1 langid)
+  list(GET parts 2 index)
+  add_test(NAME wine.StartupTest.${locale} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR} $<TARGET_FILE:StartupTest>
+           --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config> --gtest_filter=SystemLanguage.*)
+  set_tests_properties(wine.StartupTest.${locale} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120 RESOURCE_LOCK wineprefix
+                       ENVIRONMENT "QM_LC_ALL=${locale};QM_EXPECT_LANGID=${langid};QM_EXPECT_LANG=${index}")
 endforeach()

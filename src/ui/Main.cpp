@@ -123,7 +123,7 @@ void TMainForm::CreateControls() {
   };
   auto window = [&](TControl& c, DWORD exStyle, const wchar_t* cls, DWORD style, HWND parent, int id, int x, int y,
                     int w, int h, const TFontSpec* font) {
-    c.Handle = CreateWindowExW(exStyle, cls, L"", style | WS_CHILD, Scale(x), Scale(y), Scale(w), Scale(h), parent,
+    c.Handle = CreateWindowExW(exStyle, cls, L"", style | WS_CHILD | WS_CLIPSIBLINGS, Scale(x), Scale(y), Scale(w), Scale(h), parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
     HFONT hf = static_cast<HFONT>(FWindowFont.Get());
     if (font) {
@@ -256,7 +256,8 @@ void TMainForm::ShowMainWindow() {
                work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ShowWindow(FHandle, SW_SHOW);
   UpdateWindow(FHandle);
-  SetFocus(InsButton.Enabled() ? InsButton.Handle : Button3.Handle);
+  FFocus = InsButton.Enabled() ? InsButton.Handle : Button3.Handle;
+  SetFocus(FFocus);
 }
 
 void TMainForm::ToggleFeedback() {
@@ -397,6 +398,19 @@ LRESULT TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
     case WM_COMMAND:
       OnCommand(LOWORD(wp), HIWORD(wp));
+      return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the focus leaves with the window and comes back
+      // to the same control.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(FHandle, focus)) FFocus = focus;
+      } else if (FFocus && IsWindow(FFocus) && !HIWORD(wp)) {
+        SetFocus(FFocus);
+      }
+      return 0;
+    case WM_SETFOCUS:
+      if (FFocus && IsWindow(FFocus)) SetFocus(FFocus);
       return 0;
     case DM_GETDEFID:
       return MAKELRESULT(idInsButton, DC_HASDEFID);

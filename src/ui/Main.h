@@ -41,6 +41,24 @@ class TMainForm {
   // The folder the product registered, or the empty text; never throws.
   std::u16string GetUninstallPath();
 
+  // --- The Delete command (removal/) ---
+  // The click handler of InsButton: the uninstall run, in plain or feedback mode.
+  void InsButtonClick();
+  // The core of the removal: folder with progress, then the registry.
+  void RunUninstall();
+  // Deletes the tree at path, advancing PB once per deleted file; never throws.
+  void DeleteFolder(const std::u16string& path);
+  // Removes the product's registry entries; never throws.
+  void CleanRegistry();
+  // Removes the Start-menu group and the configured shortcuts.
+  void RemoveShortcuts();
+  // Has the executable deleted after the process ends, and ends it.
+  [[noreturn]] void SelfDelete();
+
+  // --- Feedback (feedback/) ---
+  // Posts the feedback form to DelURL; throws on every failure.
+  void SendFeedback();
+
   // --- Window (ui/) ---
   void ApplyLanguage(int index);
   void FillFlags();
@@ -123,6 +141,7 @@ class TMainForm {
   TGraphicLabel* FPressed = nullptr;
   bool FPanelTracking = false;
   HWND FToolTip = nullptr;
+  HWND FFocus = nullptr;  // the control that had the focus when the window was deactivated
   int FDpi = 96;
   int FScaleNum = 13;
   int FScaleDen = 13;

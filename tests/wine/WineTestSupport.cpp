@@ -1,7 +1,5 @@
 #include "wine/WineTestSupport.h"
 
-#include <psapi.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,6 @@
+# The feedback form, its encoding and the HTTP request and answer: portable.
+list(APPEND QM_PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/FormEncoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HttpUrl.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HttpRequest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HttpResponse.cpp)
