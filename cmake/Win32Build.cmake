@@ -43,8 +43,8 @@ add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 set(QM_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 set(QM_WINE_EXEC ${CMAKE_SOURCE_DIR}/tests/wine/wine-exec)
 
-add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp)
-target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest)
+add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/LoopbackServer.cpp)
+target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest ws2_32)
 target_include_directories(qm_wine_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
 add_test(NAME wine.prefix.setup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix setup ${QM_WINE_DIR})
@@ -78,4 +78,30 @@ foreach(case "ru_RU.UTF-8:1049:0" "uk_UA.UTF-8:1058:1" "nl_NL.UTF-8:1043:3" "nl_
            --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config> --gtest_filter=SystemLanguage.*)
   set_tests_properties(wine.StartupTest.${locale} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120 RESOURCE_LOCK wineprefix
                        ENVIRONMENT "QM_LC_ALL=${locale};QM_EXPECT_LANGID=${langid};QM_EXPECT_LANG=${index}")
+endforeach()
+
+# End to end, in a 32-bit prefix and in a 64-bit one (WOW64 registry view).
+add_test(NAME wine64.prefix.setup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix setup ${CMAKE_BINARY_DIR}/wine64 win64)
+add_test(NAME wine64.prefix.cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix cleanup ${CMAKE_BINARY_DIR}/wine64)
+set_tests_properties(wine64.prefix.setup PROPERTIES FIXTURES_SETUP wine64 TIMEOUT 300)
+set_tests_properties(wine64.prefix.cleanup PROPERTIES FIXTURES_CLEANUP wine64 TIMEOUT 60)
+file(GLOB QM_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*Test.cpp)
+foreach(src ${QM_E2E_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE qm_wine_testlib GTest::gtest_main)
+  target_link_options(${name} PRIVATE -static)
+  add_dependencies(${name} uninstall embed-config)
+  foreach(arch 32 64)
+    set(dir ${CMAKE_BINARY_DIR}/wine)
+    set(fixture wine)
+    if(arch EQUAL 64)
+      set(dir ${CMAKE_BINARY_DIR}/wine64)
+      set(fixture wine64)
+    endif()
+    add_test(NAME e2e${arch}.${name} COMMAND ${QM_WINE_EXEC} ${dir} $<TARGET_FILE:${name}>
+             --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
+    set_tests_properties(e2e${arch}.${name} PROPERTIES FIXTURES_REQUIRED ${fixture} TIMEOUT 900
+                         RESOURCE_LOCK ${fixture}prefix)
+  endforeach()
 endforeach()

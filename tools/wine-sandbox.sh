@@ -46,12 +46,12 @@ qm_wine_seal() {
 qm_wine_prefix() {
   local dir=$1 arch=${2:-win32}
   qm_wine_env "$dir" "$arch"
-  if [ ! -f "$dir/prefix.ok" ]; then
+  if [ "$(cat "$dir/prefix.ok" 2>/dev/null)" != "$arch" ]; then
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-sandbox: wineboot made no prefix" >&2; return 1; }
-    touch "$dir/prefix.ok"
+    echo "$arch" >"$dir/prefix.ok"
   fi
   qm_wine_seal
 }

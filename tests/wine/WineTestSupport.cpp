@@ -28,7 +28,12 @@ bool StartsWithI(const std::u16string& s, const std::u16string& prefix) {
 
 void RemoveTree(const std::u16string& path) {
   // Test trees live under C:\qmtest or the temp folder; never anything else.
-  if (!StartsWithI(path, u"C:\\qmtest\\") && !StartsWithI(path, TempDir())) {
+  RemoveTreeUnder(StartsWithI(path, TempDir()) ? TempDir() : u"C:\\qmtest", path);
+}
+
+void RemoveTreeUnder(const std::u16string& root, const std::u16string& path) {
+  const std::u16string prefix = root.back() == u'\\' ? root : root + u"\\";
+  if (!StartsWithI(path, prefix) || path.size() == prefix.size()) {
     ADD_FAILURE() << "refusing to remove " << Narrow(path);
     return;
   }
@@ -40,7 +45,7 @@ void RemoveTree(const std::u16string& path) {
       if (name == u"." || name == u"..") continue;
       const std::u16string full = path + u"\\" + name;
       if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        RemoveTree(full);
+        RemoveTreeUnder(root, full);
       } else {
         SetFileAttributesW(W(full), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(W(full));

@@ -29,6 +29,8 @@ class TScratchDir {
 
 // Deletes a tree (test data only: refuses anything outside C:\qmtest and the temp folder).
 void RemoveTree(const std::u16string& path);
+// Deletes a tree strictly below root; links to folders are not followed.
+void RemoveTreeUnder(const std::u16string& root, const std::u16string& path);
 
 bool FileExists(const std::u16string& path);
 bool FolderExists(const std::u16string& path);
