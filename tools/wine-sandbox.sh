@@ -28,7 +28,7 @@ qm_wine_seal() {
     [ "$(basename "$l")" = "c:" ] || rm -f "$l"
   done
   # The user's shell folders (Desktop, Documents, Templates...) link to $HOME.
-  find "$p/drive_c" -type l -print0 | while IFS= read -r -d '' l; do
+  find "$p/drive_c/users" -type l -print0 | while IFS= read -r -d '' l; do
     rm -f "$l"; mkdir -p "$l"
   done
   # Anything still linking out of the prefix is a fault: refuse to go on.
@@ -46,12 +46,19 @@ qm_wine_seal() {
 qm_wine_prefix() {
   local dir=$1 arch=${2:-win32}
   qm_wine_env "$dir" "$arch"
-  if [ "$(cat "$dir/prefix.ok" 2>/dev/null)" != "$arch" ]; then
+  # The stamp names the architecture and the version of this set-up; a
+  # prefix made otherwise is made anew.
+  local stamp="$arch unmanaged"
+  if [ "$(cat "$dir/prefix.ok" 2>/dev/null)" != "$stamp" ]; then
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-sandbox: wineboot made no prefix" >&2; return 1; }
-    echo "$arch" >"$dir/prefix.ok"
+    # Without a window manager, Wine waits two seconds in every DestroyWindow
+    # of a visible managed window; unmanaged windows close at once.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    echo "$stamp" >"$dir/prefix.ok"
   fi
   qm_wine_seal
 }
@@ -63,16 +70,17 @@ qm_wine_display() {
     export DISPLAY=$(cat "$dir/xvfb.display"); return 0
   fi
   command -v Xvfb >/dev/null || { echo "wine-sandbox: Xvfb missing" >&2; return 1; }
-  for n in $(seq 91 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    echo $! >"$dir/xvfb.pid"
-    local i
-    for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-      echo ":$n" >"$dir/xvfb.display"; export DISPLAY=":$n"; return 0
-    fi
-  done
+  # Xvfb picks a free display itself and writes its number to fd 3, so two
+  # prefixes set up at once never share (and then kill) one display.
+  rm -f "$dir/xvfb.fd"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/xvfb.fd" >/dev/null 2>&1 &
+  echo $! >"$dir/xvfb.pid"
+  local i
+  for i in $(seq 100); do [ -s "$dir/xvfb.fd" ] && break; sleep 0.1; done
+  n=$(tr -dc 0-9 <"$dir/xvfb.fd" 2>/dev/null)
+  if [ -n "$n" ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null; then
+    echo ":$n" >"$dir/xvfb.display"; export DISPLAY=":$n"; return 0
+  fi
   echo "wine-sandbox: could not start Xvfb" >&2; return 1
 }
 
@@ -88,6 +96,6 @@ qm_wine_stop() {
 # Keeps the wineserver alive between the programs of one run; its services
 # must not hold our stdout, or a pipe reading us never ends.
 qm_wine_warm() {
-  wineserver -p >/dev/null 2>&1
+  wineserver -p >/dev/null 2>&1 || true  # exits 2 when one already runs
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }

@@ -62,62 +62,83 @@ void TGraphicLabel::FitToText() {
 }
 
 void TGraphicLabel::Paint(HDC dc, bool themed) const {
+  // Without visual styles only the language names and the web-site link
+  // stay transparent; the others sit on the panel's light grey.
   if (!themed && !AlwaysTransparent) {
-    // Without visual styles the label sits on the panel's light grey.
-    HBRUSH grey = CreateSolidBrush(RGB(224, 224, 224));
-    FillRect(dc, &Bounds, grey);
-    DeleteObject(grey);
+    TGdiObject grey(CreateSolidBrush(PanelGrey));
+    FillRect(dc, &Bounds, static_cast<HBRUSH>(grey.Get()));
   }
   HGDIOBJ old = SelectObject(dc, FFont.Get());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, Color);
   RECT r = Bounds;
   const UINT align = Alignment == TAlignment::Right ? DT_RIGHT : DT_LEFT;
-  // A fixed-size label cuts a longer text off at its right edge.
+  // Clipped to the bounds: a fixed-size label cuts a longer text off at its right edge.
   DrawTextW(dc, W(FCaption), static_cast<int>(FCaption.size()), &r, align | DT_NOPREFIX | DT_SINGLELINE);
   SelectObject(dc, old);
 }
 
-void TGraphicPicture::SetIcon(HICON icon) {
+namespace {
+
+SIZE IconSize(HICON icon) {
+  SIZE size{};
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return size;
+  BITMAP bm{};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+  size = {bm.bmWidth, info.hbmColor ? bm.bmHeight : bm.bmHeight / 2};
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return size;
+}
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP bm{};
+  if (!bitmap || !GetObjectW(bitmap, sizeof(bm), &bm)) return {};
+  return {bm.bmWidth, bm.bmHeight};
+}
+
+}  // namespace
+
+void TGraphicPicture::ClearIcon() {
   if (FIcon) DestroyIcon(FIcon);
-  FIcon = icon;
+  FIcon = nullptr;
+}
+
+void TGraphicPicture::SetIcon(HICON icon) {
+  ClearIcon();
   FBitmap.Reset();
+  FIcon = icon;
+  FSize = IconSize(icon);
   Invalidate();
 }
 
 void TGraphicPicture::SetBitmap(HBITMAP bitmap) {
-  if (FIcon) DestroyIcon(FIcon);
-  FIcon = nullptr;
+  ClearIcon();
   FBitmap.Reset(bitmap);
+  FSize = BitmapSize(bitmap);
   Invalidate();
 }
 
-TGraphicPicture::~TGraphicPicture() {
-  if (FIcon) DestroyIcon(FIcon);
-}
+TGraphicPicture::~TGraphicPicture() { ClearIcon(); }
 
 void TGraphicPicture::Paint(HDC dc, bool) const {
   const int w = Bounds.right - Bounds.left, h = Bounds.bottom - Bounds.top;
+  const int x = Bounds.left + (w - FSize.cx) / 2, y = Bounds.top + (h - FSize.cy) / 2;
   if (FIcon) {
-    ICONINFO info{};
-    int iw = 16, ih = 16;
-    if (GetIconInfo(FIcon, &info)) {
-      BITMAP bm{};
-      GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
-      iw = bm.bmWidth;
-      ih = info.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
-      if (info.hbmColor) DeleteObject(info.hbmColor);
-      if (info.hbmMask) DeleteObject(info.hbmMask);
-    }
-    DrawIconEx(dc, Bounds.left + (w - iw) / 2, Bounds.top + (h - ih) / 2, FIcon, iw, ih, 0, nullptr, DI_NORMAL);
-  } else if (FBitmap.IsValid()) {
-    BITMAP bm{};
-    GetObjectW(FBitmap.Get(), sizeof(bm), &bm);
-    HDC mem = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(mem, FBitmap.Get());
-    BitBlt(dc, Bounds.left + (w - bm.bmWidth) / 2, Bounds.top + (h - bm.bmHeight) / 2, bm.bmWidth, bm.bmHeight, mem,
-           0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+    DrawIconEx(dc, x, y, FIcon, FSize.cx, FSize.cy, 0, nullptr, DI_NORMAL);
+    return;
   }
+  if (!FBitmap.IsValid()) return;
+  HDC mem = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(mem, FBitmap.Get());
+  if (Stretch && (w != FSize.cx || h != FSize.cy)) {
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, Bounds.left, Bounds.top, w, h, mem, 0, 0, FSize.cx, FSize.cy, SRCCOPY);
+  } else {
+    BitBlt(dc, x, y, FSize.cx, FSize.cy, mem, 0, 0, SRCCOPY);
+  }
+  SelectObject(mem, old);
+  DeleteDC(mem);
 }

@@ -27,6 +27,23 @@ class TControl {
 
 enum class TAlignment { Left, Right };
 
+// A place in design units: client pixels at 96 dots per inch.
+struct TDesignRect {
+  int Left, Top, Width, Height;
+};
+
+// A font as designed: family, character height in pixels at 96 dpi, style,
+// character set.
+struct TFontSpec {
+  const char16_t* Face;
+  int Height;
+  bool Bold;
+  BYTE Charset;
+};
+
+// The logo panel's own background, and that of its opaque labels.
+constexpr COLORREF PanelGrey = RGB(224, 224, 224);
+
 // A label or picture painted by its parent panel, in creation order.
 class TGraphicControl {
  public:
@@ -72,7 +89,10 @@ class TGraphicLabel : public TGraphicControl {
 
 class TGraphicPicture : public TGraphicControl {
  public:
-  // One of the two, drawn centred: an icon (owned) or a bitmap (owned).
+  // A bitmap is drawn stretched over the bounds, else centred at its size.
+  bool Stretch = false;
+
+  // One of the two: an icon (owned, drawn with its alpha) or an opaque bitmap (owned).
   void SetIcon(HICON icon);
   void SetBitmap(HBITMAP bitmap);
   HICON Icon() const { return FIcon; }
@@ -81,7 +101,9 @@ class TGraphicPicture : public TGraphicControl {
   ~TGraphicPicture() override;
 
  private:
+  void ClearIcon();
   HICON FIcon = nullptr;
+  SIZE FSize{};  // of the icon or the bitmap
   TGdiObject FBitmap;
 };
 

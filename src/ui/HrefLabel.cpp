@@ -2,23 +2,27 @@
 
 #include <windowsx.h>
 
+#include <utility>
+
 #include "base/Win32Text.h"
 #include "ui/ControlIds.h"
 
 namespace {
 
-ATOM RegisterHrefLabelClass() {
-  static ATOM atom = [] {
+constexpr COLORREF LinkBlue = RGB(0, 0, 255);
+
+void RegisterHrefLabelClass() {
+  static const ATOM atom = [] {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = DefWindowProcW;  // replaced per instance at WM_NCCREATE
+    wc.lpfnWndProc = &DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = nullptr;             // the control sets its cursor itself
+    wc.hCursor = nullptr;  // the control sets its cursor itself
     wc.lpszClassName = reinterpret_cast<const wchar_t*>(QM_HREFLABEL_CLASS);
     return RegisterClassExW(&wc);
   }();
-  return atom;
+  (void)atom;
 }
 
 SIZE TextSize(HDC dc, const std::u16string& text) {
@@ -26,6 +30,30 @@ SIZE TextSize(HDC dc, const std::u16string& text) {
   GetTextExtentPoint32W(dc, W(text), static_cast<int>(text.size()), &size);
   return size;
 }
+
+// The drawing font of one paint: a copy of the control's font whose
+// underline the link markup turns on and off.
+class TDrawFont {
+ public:
+  TDrawFont(HDC dc, const LOGFONTW& font) : FDc(dc), FLogFont(font), FFont(CreateFontIndirectW(&font)) {
+    FOld = SelectObject(dc, FFont.Get());
+  }
+  ~TDrawFont() { SelectObject(FDc, FOld); }
+  TDrawFont(const TDrawFont&) = delete;
+  TDrawFont& operator=(const TDrawFont&) = delete;
+  void SetUnderline(bool underline) {
+    FLogFont.lfUnderline = underline ? TRUE : FALSE;
+    TGdiObject next(CreateFontIndirectW(&FLogFont));
+    SelectObject(FDc, next.Get());
+    FFont = std::move(next);
+  }
+
+ private:
+  HDC FDc;
+  LOGFONTW FLogFont;
+  TGdiObject FFont;
+  HGDIOBJ FOld;
+};
 
 }  // namespace
 
@@ -37,9 +65,9 @@ THrefLabel::THrefLabel(HWND parent, int id, int left, int top, int width, int he
   FFont.lfCharSet = DEFAULT_CHARSET;
   lstrcpyW(FFont.lfFaceName, L"Tahoma");
   FFontColor = GetSysColor(COLOR_WINDOWTEXT);
-  FHandle = CreateWindowExW(0, reinterpret_cast<const wchar_t*>(QM_HREFLABEL_CLASS), L"",
-                            WS_CHILD | WS_CLIPSIBLINGS, left, top, width, height, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  FHandle = CreateWindowExW(0, reinterpret_cast<const wchar_t*>(QM_HREFLABEL_CLASS), L"", WS_CHILD | WS_CLIPSIBLINGS,
+                            left, top, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&THrefLabel::WndProc));
 }
@@ -74,44 +102,33 @@ void THrefLabel::ExtractWords() { FLines = ExtractWordsOf(FCaption); }
 
 void THrefLabel::Paint(HDC dc) {
   ExtractWords();
-  LOGFONTW drawFont = FFont;
-  TGdiObject font(CreateFontIndirectW(&drawFont));
-  HGDIOBJ oldFont = SelectObject(dc, font.Get());
-
+  TDrawFont font(dc, FFont);
   RECT client{};
   GetClientRect(FHandle, &client);
   TGdiObject brush(CreateSolidBrush(Color()));
   FillRect(dc, &client, static_cast<HBRUSH>(brush.Get()));
   SetBkMode(dc, OPAQUE);
   SetBkColor(dc, Color());
+  SetTextColor(dc, FFontColor);
 
-  auto restyle = [&](bool underline) {
-    drawFont.lfUnderline = underline ? TRUE : FALSE;
-    TGdiObject next(CreateFontIndirectW(&drawFont));
-    SelectObject(dc, next.Get());
-    font = std::move(next);
-  };
-
-  COLORREF textColor = FFontColor;
   int x = HrefMargin;
   for (size_t i = 0; i < FLines.size(); ++i) {
     const std::u16string& segment = FLines[i];
     if (IsLinkOpen(segment)) {
-      textColor = RGB(0, 0, 255);
+      SetTextColor(dc, LinkBlue);
       link.Left = x;
       link.height = TextSize(dc, segment).cy;
+      // A caption that ends in "<a>" has no link text: its link is 0 wide.
       link.width = i + 1 < FLines.size() ? TextSize(dc, FLines[i + 1]).cx : 0;
-      if (ulink) restyle(true);
+      if (ulink) font.SetUnderline(true);
     } else if (IsLinkClose(segment)) {
-      textColor = FFontColor;
-      restyle(false);
-    } else if (!segment.empty()) {
-      SetTextColor(dc, textColor);
+      SetTextColor(dc, FFontColor);
+      font.SetUnderline(false);
+    } else {
       TextOutW(dc, x, HrefMargin, W(segment), static_cast<int>(segment.size()));
       x += TextSize(dc, segment).cx;
     }
   }
-  SelectObject(dc, oldFont);
 }
 
 void THrefLabel::TrackLink(int x, int y) {
@@ -128,7 +145,30 @@ void THrefLabel::Leave() {
 }
 
 void THrefLabel::ClickLink() {
-  if (ulink && GotoLink) GotoLink(this);
+  if (ulink && FGoto) FGoto(this);
+}
+
+void THrefLabel::PaintBuffered(HDC target) {
+  // Every movement of the pointer repaints the label: draw off screen first.
+  RECT client{};
+  GetClientRect(FHandle, &client);
+  HDC mem = CreateCompatibleDC(target);
+  TGdiObject bitmap(CreateCompatibleBitmap(target, client.right, client.bottom));
+  HGDIOBJ old = SelectObject(mem, bitmap.Get());
+  Paint(mem);
+  BitBlt(target, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+}
+
+void THrefLabel::OnButtonUp(POINT pt) {
+  // A click is a press and a release on the control; the second press of a
+  // double-click is no click.
+  const bool pressed = std::exchange(FPressed, false);
+  if (GetCapture() == FHandle) ReleaseCapture();
+  RECT client{};
+  GetClientRect(FHandle, &client);
+  if (pressed && PtInRect(&client, pt)) ClickLink();
 }
 
 LRESULT CALLBACK THrefLabel::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -140,23 +180,17 @@ LRESULT CALLBACK THrefLabel::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT THrefLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ERASEBKGND:
-      return 1;  // Paint fills everything; erasing first would flicker
+      return 1;  // Paint fills everything
     case WM_PAINT: {
-      // Double-buffered: the pointer repaints the label on every move.
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(FHandle, &ps);
-      RECT client{};
-      GetClientRect(FHandle, &client);
-      HDC mem = CreateCompatibleDC(dc);
-      TGdiObject bitmap(CreateCompatibleBitmap(dc, client.right, client.bottom));
-      HGDIOBJ old = SelectObject(mem, bitmap.Get());
-      Paint(mem);
-      BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
-      SelectObject(mem, old);
-      DeleteDC(mem);
+      PaintBuffered(dc);
       EndPaint(FHandle, &ps);
       return 0;
     }
+    case WM_PRINTCLIENT:
+      PaintBuffered(reinterpret_cast<HDC>(wp));
+      return 0;
     case WM_SETCURSOR:
       if (LOWORD(lp) == HTCLIENT) {
         SetCursor(FCursor);
@@ -175,20 +209,12 @@ LRESULT THrefLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       Leave();
       return 0;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
       FPressed = true;
       SetCapture(FHandle);
       return 0;
-    case WM_LBUTTONUP: {
-      const bool wasPressed = FPressed;
-      FPressed = false;
-      if (GetCapture() == FHandle) ReleaseCapture();
-      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-      RECT client{};
-      GetClientRect(FHandle, &client);
-      if (wasPressed && PtInRect(&client, pt)) ClickLink();
+    case WM_LBUTTONUP:
+      OnButtonUp({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
       return 0;
-    }
     case WM_NCDESTROY: {
       HWND wnd = FHandle;
       SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);

@@ -18,7 +18,8 @@ class THrefLabel {
  public:
   using TGotoEvent = std::function<void(THrefLabel* sender)>;
 
-  // Creates the control as a child of parent (hidden until shown).
+  // Creates the control as a child of parent, hidden until shown. It draws
+  // in Tahoma 11 px and the parent's colour until told otherwise.
   THrefLabel(HWND parent, int id, int left, int top, int width, int height);
   ~THrefLabel();
   THrefLabel(const THrefLabel&) = delete;
@@ -29,42 +30,54 @@ class THrefLabel {
   // Caption with markup; setting it does not repaint.
   const std::u16string& Caption() const { return FCaption; }
   void SetCaption(const std::u16string& caption) { FCaption = caption; }
-  // Background colour; until set, the parent's (button face).
+  // Background colour; until set, the parent's (button face). Setting repaints.
   COLORREF Color() const;
   void SetColor(COLORREF color);
-  // Font of all text; assigning copies it and repaints.
+  // Font of all text and its colour; assigning copies it and repaints.
   const LOGFONTW& Font() const { return FFont; }
-  void SetFont(const LOGFONTW& font, COLORREF color);
   COLORREF FontColor() const { return FFontColor; }
-  TGotoEvent GotoLink;  // FGoto
+  void SetFont(const LOGFONTW& font, COLORREF color);
+  // Fired by a click on the link, with the label as sender; may be empty.
+  const TGotoEvent& GotoLink() const { return FGoto; }
+  void SetGotoLink(TGotoEvent event) { FGoto = std::move(event); }
 
   bool Visible() const { return IsWindowVisible(FHandle) != FALSE; }
   void SetVisible(bool visible) { ShowWindow(FHandle, visible ? SW_SHOWNA : SW_HIDE); }
-  // Repaints at once.
+  // Invalidates the control and redraws it before returning.
   void Repaint();
+  // The caption's segments as of the last paint.
+  const std::vector<std::u16string>& Lines() const { return FLines; }
 
+  // Rebuilds the segments from the caption.
   void ExtractWords();
+  // Draws the whole control on dc; finds the link rectangle on the way.
   void Paint(HDC dc);
+  // Mouse movement to (x, y) in client pixels: hit test, cursor, repaint.
   void TrackLink(int x, int y);
+  // The pointer has left the control: default cursor, no underline.
   void Leave();
+  // A click on the control: fires GotoLink when the pointer is over the link.
   void ClickLink();
 
-  TBoundsHr link;
-  bool ulink = false;
-  std::vector<std::u16string> FLines;
+  TBoundsHr link;      // the link rectangle found by the last paint
+  bool ulink = false;  // the pointer is over the link (as of its last movement)
 
  private:
   static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void PaintBuffered(HDC target);
+  void OnButtonUp(POINT pt);
 
-  HWND FHandle = nullptr;
   std::u16string FCaption;
+  std::vector<std::u16string> FLines;
+  TGotoEvent FGoto;
+  HWND FHandle = nullptr;
   LOGFONTW FFont{};
   COLORREF FFontColor = 0;
   COLORREF FColor = 0;
   bool FColorSet = false;
-  bool FTracking = false;
-  bool FPressed = false;
+  bool FTracking = false;  // leave notification requested
+  bool FPressed = false;   // a click has begun on the control
   HCURSOR FCursor = nullptr;
 };
 

@@ -3,9 +3,13 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "app/Application.h"
 #include "base/Error.h"
 #include "base/Win32Text.h"
+#include "feedback/HttpClient.h"
+#include "ui/Art.h"
 #include "ui/ControlIds.h"
 
 TMainForm* MainForm = nullptr;
@@ -14,33 +18,96 @@ namespace {
 
 constexpr int ClientWidth = 531;
 constexpr int ClientHeight = 331;
+constexpr int DesignDpi = 96;
+constexpr int DesignTextHeight = 13;  // of the window's font at 96 dpi
 constexpr COLORREF Teal = RGB(0, 128, 128);
-constexpr COLORREF PanelGrey = RGB(224, 224, 224);
 constexpr BYTE CyrillicCharset = 204;
+// Posted on every focus change: the buttons' default frame is set once the
+// dialog manager has finished moving the focus (it resets that frame itself).
+constexpr UINT WM_UPDATEDEFAULTBUTTON = WM_APP + 1;
 
 const wchar_t* Cls(const char16_t* name) { return reinterpret_cast<const wchar_t*>(name); }
 
 bool VisualStylesActive() {
   // uxtheme is loaded from the system folder only, and only to ask this.
+  // Wine 8 has its "Light" theme active in a new prefix: there it is true,
+  // with or without the common-controls manifest.
   using TIsAppThemed = BOOL(WINAPI*)();
   static TIsAppThemed isAppThemed = [] {
     HMODULE ux = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return ux ? reinterpret_cast<TIsAppThemed>(reinterpret_cast<void*>(GetProcAddress(ux, "IsAppThemed")))
-              : nullptr;
+    return ux ? reinterpret_cast<TIsAppThemed>(reinterpret_cast<void*>(GetProcAddress(ux, "IsAppThemed"))) : nullptr;
   }();
   return isAppThemed && isAppThemed();
 }
 
-struct TFontSpec {
-  const char16_t* Face;
-  int Height;
-  bool Bold;
+// The window's own font keeps the default character set; every control with
+// a font of its own asks for the Cyrillic one.
+constexpr TFontSpec WindowFont{u"Tahoma", 11, false, DEFAULT_CHARSET};
+constexpr TFontSpec Verdana{u"Verdana", 11, false, CyrillicCharset};
+constexpr TFontSpec VerdanaBold{u"Verdana", 11, true, CyrillicCharset};
+constexpr TFontSpec TahomaBold{u"Tahoma", 11, true, CyrillicCharset};
+constexpr TFontSpec ArialBold{u"Arial", 11, true, CyrillicCharset};
+
+enum class TTextColor { WindowText, Teal };
+
+// How a label of the logo panel looks and sizes itself.
+struct TLabelStyle {
+  const TFontSpec* Font;
+  TTextColor Color;
+  TAlignment Alignment;
+  bool AlwaysTransparent;  // also without visual styles
+  bool AutoSize;
+  bool Visible;
 };
 
-constexpr TFontSpec Verdana{u"Verdana", 11, false};
-constexpr TFontSpec VerdanaBold{u"Verdana", 11, true};
-constexpr TFontSpec TahomaBold{u"Tahoma", 11, true};
-constexpr TFontSpec ArialBold{u"Arial", 11, true};
+constexpr auto Left = TAlignment::Left;
+constexpr auto Right = TAlignment::Right;
+constexpr auto Text = TTextColor::WindowText;
+constexpr TLabelStyle LanguageName{&TahomaBold, Text, Left, true, true, true};
+constexpr TLabelStyle WebLink{&VerdanaBold, Text, Left, true, true, true};
+constexpr TLabelStyle Version{&ArialBold, TTextColor::Teal, Right, false, true, true};
+constexpr TLabelStyle Folder{&ArialBold, TTextColor::Teal, Left, false, false, true};
+constexpr TLabelStyle EmailCaption{&VerdanaBold, TTextColor::Teal, Right, false, true, false};
+constexpr TLabelStyle Heading{&ArialBold, Text, Left, false, true, true};
+
+// A label or picture of the logo panel; Style is null for a picture.
+struct TPanelItem {
+  TGraphicControl* Control;
+  const char16_t* Name;
+  TDesignRect Rect;
+  const TLabelStyle* Style = nullptr;
+  const char16_t* Caption = u"";
+};
+
+// A child window of the form or of the panel. Font null: the window's font.
+struct TWindowItem {
+  TControl* Control;
+  int Id;
+  bool OnPanel;
+  const wchar_t* Class;
+  DWORD Style;
+  DWORD ExStyle;
+  TDesignRect Rect;
+  const TFontSpec* Font;
+};
+
+constexpr DWORD PushButton = WS_VISIBLE | WS_TABSTOP | BS_NOTIFY;
+// Word wrap, Enter starts a new line, no scroll bars.
+constexpr DWORD MemoStyle = WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
+
+// The message box keeps Enter for a new line but leaves Tab and Esc to the
+// dialog manager, so that Tab moves on to the e-mail box and Esc does
+// nothing. A multi-line edit box wants every key; with the dialog manager at
+// work it would otherwise send Tab to its parent (the panel) as
+// WM_NEXTDLGCTL and Esc as WM_CLOSE (Windows and Wine alike).
+LRESULT CALLBACK MemoProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  LRESULT code = DefSubclassProc(wnd, msg, wp, lp);
+  if (msg == WM_GETDLGCODE && lp) {
+    const MSG* m = reinterpret_cast<const MSG*>(lp);
+    if (m->message == WM_KEYDOWN && (m->wParam == VK_TAB || m->wParam == VK_ESCAPE)) code &= ~DLGC_WANTALLKEYS;
+  }
+  return code;
+}
 
 }  // namespace
 
@@ -52,25 +119,47 @@ TMainForm::~TMainForm() {
   if (MainForm == this) MainForm = nullptr;
 }
 
+// --- Scaling -----------------------------------------------------------------
+
 int TMainForm::Scale(int designUnits) const { return MulDiv(designUnits, FScaleNum, FScaleDen); }
-int TMainForm::ScaleFont(int designHeight) const { return MulDiv(designHeight, FDpi, 96); }
+int TMainForm::ScaleFont(int designHeight) const { return MulDiv(designHeight, FDpi, DesignDpi); }
+
+RECT TMainForm::ScaleRect(const TDesignRect& r) const {
+  return {Scale(r.Left), Scale(r.Top), Scale(r.Left + r.Width), Scale(r.Top + r.Height)};
+}
+
+LOGFONTW TMainForm::LogFontOf(const TFontSpec& font) const {
+  LOGFONTW lf{};
+  lf.lfHeight = -ScaleFont(font.Height);
+  lf.lfWeight = font.Bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = font.Charset;
+  lstrcpynW(lf.lfFaceName, Cls(font.Face), LF_FACESIZE);
+  return lf;
+}
 
 void TMainForm::InitScaling() {
+  // Wine reports the user's setting ("LogPixels") to every program. Windows
+  // reports 96 to a program that does not declare itself DPI-aware and
+  // scales its window as a bitmap instead, except where the older scaling
+  // is chosen (the default up to 120 dpi on Windows 7).
   HDC screen = GetDC(nullptr);
   FDpi = GetDeviceCaps(screen, LOGPIXELSY);
-  FScaleNum = FScaleDen = 13;
-  if (FDpi != 96 && FDpi > 0) {
-    // Positions follow the window font's text height at this setting.
-    HFONT font = CreateFontW(-ScaleFont(11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
-    HGDIOBJ old = SelectObject(screen, font);
+  if (FDpi <= 0) FDpi = DesignDpi;
+  FScaleNum = FScaleDen = DesignTextHeight;
+  if (FDpi != DesignDpi) {
+    // Positions and sizes follow the window font's text height at this setting.
+    const LOGFONTW lf = LogFontOf(WindowFont);
+    TGdiObject font(CreateFontIndirectW(&lf));
+    HGDIOBJ old = SelectObject(screen, font.Get());
     TEXTMETRICW tm{};
     GetTextMetricsW(screen, &tm);
     SelectObject(screen, old);
-    DeleteObject(font);
     if (tm.tmHeight > 0) FScaleNum = tm.tmHeight;
   }
   ReleaseDC(nullptr, screen);
 }
+
+// --- Creation ----------------------------------------------------------------
 
 void TMainForm::Create() {
   MainForm = this;
@@ -109,114 +198,162 @@ void TMainForm::Create() {
 }
 
 void TMainForm::CreateControls() {
-  HINSTANCE inst = GetModuleHandleW(nullptr);
-  FWindowFont.Reset(CreateFontW(-ScaleFont(11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma"));
+  IdHTTP1 = std::make_unique<TIdHTTP>();
+  const LOGFONTW windowFont = LogFontOf(WindowFont);
+  FWindowFont.Reset(CreateFontIndirectW(&windowFont));
   FPanelBrush.Reset(CreateSolidBrush(PanelGrey));
+  CreatePanelControls();
+  CreateWindowControls();
+  CreateOsnLabel();
+  CreateToolTip();
+  LoadArt();
+}
 
-  auto logFont = [this](const TFontSpec& f) {
-    LOGFONTW lf{};
-    lf.lfHeight = -ScaleFont(f.Height);
-    lf.lfWeight = f.Bold ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = CyrillicCharset;
-    lstrcpynW(lf.lfFaceName, Cls(f.Face), LF_FACESIZE);
-    return lf;
-  };
-  auto window = [&](TControl& c, DWORD exStyle, const wchar_t* cls, DWORD style, HWND parent, int id, int x, int y,
-                    int w, int h, const TFontSpec* font) {
-    c.Handle = CreateWindowExW(exStyle, cls, L"", style | WS_CHILD | WS_CLIPSIBLINGS, Scale(x), Scale(y), Scale(w), Scale(h), parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
-    HFONT hf = static_cast<HFONT>(FWindowFont.Get());
-    if (font) {
-      const LOGFONTW lf = logFont(*font);
-      FControlFonts.emplace_back(CreateFontIndirectW(&lf));
-      hf = static_cast<HFONT>(FControlFonts.back().Get());
-    }
-    SendMessageW(c.Handle, WM_SETFONT, reinterpret_cast<WPARAM>(hf), FALSE);
-  };
-  auto picture = [&](TGraphicPicture& p, const char16_t* name, int x, int y, int w, int h) {
-    p.Name = name;
-    p.Parent = SPanel.Handle;
-    p.Bounds = {Scale(x), Scale(y), Scale(x + w), Scale(y + h)};
-    FGraphics.push_back(&p);
-  };
-  auto label = [&](TGraphicLabel& l, const char16_t* name, int x, int y, int w, int h, const TFontSpec& font,
-                   COLORREF color, bool visible, TAlignment align, bool alwaysTransparent, const char16_t* text) {
-    l.Name = name;
-    l.Parent = SPanel.Handle;
-    l.Bounds = {Scale(x), Scale(y), Scale(x + w), Scale(y + h)};
-    l.LogFont = logFont(font);
-    l.Color = color;
-    l.Visible = visible;
-    l.Alignment = align;
-    l.AlwaysTransparent = alwaysTransparent;
-    l.UpdateFont();
-    l.SetCaption(text);
-    FGraphics.push_back(&l);
-  };
-  const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
-  constexpr auto L = TAlignment::Left;
-  constexpr auto R = TAlignment::Right;
-
-  window(SPanel, WS_EX_CONTROLPARENT, Cls(QM_PANEL_CLASS), WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, FHandle,
-         idSPanel, 0, 0, 529, 250, nullptr);
+void TMainForm::CreatePanelControls() {
+  const RECT panel = ScaleRect({0, 0, 529, 250});
+  SPanel.Handle = CreateWindowExW(
+      WS_EX_CONTROLPARENT, Cls(QM_PANEL_CLASS), L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+      panel.left, panel.top, panel.right - panel.left, panel.bottom - panel.top, FHandle,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(idSPanel)), GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(SPanel.Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
-  picture(LogoImage, u"LogoImage", 0, 0, 529, 250);
-  label(ULabel, u"ULabel", 450, 18, 45, 13, TahomaBold, text, true, L, true, u"Русский");
-  picture(Image1, u"Image1", 8, 13, 22, 22);
-  label(OpenURL, u"OpenURL", 36, 17, 85, 13, VerdanaBold, text, true, L, true, u"quillmoor.example");
-  picture(FlagImage, u"FlagImage", 425, 13, 22, 22);
-  label(ver_lb, u"ver_lb", 433, 231, 90, 14, ArialBold, Teal, true, R, false, u"");
-  label(InfLabel, u"InfLabel", 8, 231, 401, 14, ArialBold, Teal, true, L, false, u"");
-  InfLabel.AutoSize = false;
-  InfLabel.Bounds = {Scale(8), Scale(231), Scale(8 + 401), Scale(231 + 14)};
-  picture(UaImage, u"UaImage", 425, 35, 22, 22);
-  label(Label2, u"Label2", 450, 39, 71, 13, TahomaBold, text, true, L, true, u"Український");
-  picture(EnImage, u"EnImage", 425, 57, 22, 22);
-  label(Label5, u"Label5", 450, 60, 39, 13, TahomaBold, text, true, L, true, u"English");
-  label(Label1, u"Label1", 188, 19, 46, 13, VerdanaBold, Teal, false, R, false, u"E-mail:");
-  label(Label3, u"Label3", 8, 215, 36, 14, ArialBold, text, true, L, false, u"");
-  picture(DutchFlag, u"DutchFlag", 425, 79, 22, 22);
-  label(lblDutch, u"lblDutch", 450, 82, 63, 13, TahomaBold, text, true, L, true, u"Nederlands");
-  picture(PolishFlag, u"PolishFlag", 425, 101, 22, 22);
-  label(Label4, u"Label4", 450, 105, 33, 13, TahomaBold, text, true, L, true, u"Polski");
-  window(Memo1, WS_EX_CLIENTEDGE, L"EDIT", WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, SPanel.Handle,
-         idMemo1, 9, 41, 400, 203, &Verdana);
-  window(Edit1, WS_EX_CLIENTEDGE, L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, SPanel.Handle, idEdit1, 240, 14, 169, 21,
-         nullptr);
+  // In creation order, which is the order of painting: later ones lie on top.
+  const TPanelItem items[] = {
+      {&LogoImage, u"LogoImage", {0, 0, 529, 250}},
+      {&ULabel, u"ULabel", {450, 18, 45, 13}, &LanguageName, u"Русский"},
+      {&Image1, u"Image1", {8, 13, 22, 22}},
+      {&OpenURL, u"OpenURL", {36, 17, 85, 13}, &WebLink, u"quillmoor.example"},
+      {&FlagImage, u"FlagImage", {425, 13, 22, 22}},
+      {&ver_lb, u"ver_lb", {433, 231, 90, 14}, &Version},
+      {&InfLabel, u"InfLabel", {8, 231, 401, 14}, &Folder},
+      {&UaImage, u"UaImage", {425, 35, 22, 22}},
+      {&Label2, u"Label2", {450, 39, 71, 13}, &LanguageName, u"Український"},
+      {&EnImage, u"EnImage", {425, 57, 22, 22}},
+      {&Label5, u"Label5", {450, 60, 39, 13}, &LanguageName, u"English"},
+      {&Label1, u"Label1", {188, 19, 46, 13}, &EmailCaption, u"E-mail:"},
+      {&Label3, u"Label3", {8, 215, 36, 14}, &Heading},
+      {&DutchFlag, u"DutchFlag", {425, 79, 22, 22}},
+      {&lblDutch, u"lblDutch", {450, 82, 63, 13}, &LanguageName, u"Nederlands"},
+      {&PolishFlag, u"PolishFlag", {425, 101, 22, 22}},
+      {&Label4, u"Label4", {450, 105, 33, 13}, &LanguageName, u"Polski"},
+  };
+  const COLORREF windowText = GetSysColor(COLOR_WINDOWTEXT);
+  FGraphics.clear();
+  for (const TPanelItem& item : items) {
+    TGraphicControl& c = *item.Control;
+    c.Name = item.Name;
+    c.Parent = SPanel.Handle;
+    c.Bounds = ScaleRect(item.Rect);
+    FGraphics.push_back(&c);
+    if (!item.Style) continue;
+    auto& label = static_cast<TGraphicLabel&>(c);
+    const TLabelStyle& s = *item.Style;
+    label.LogFont = LogFontOf(*s.Font);
+    label.Color = s.Color == TTextColor::Teal ? Teal : windowText;
+    label.Alignment = s.Alignment;
+    label.AlwaysTransparent = s.AlwaysTransparent;
+    label.AutoSize = s.AutoSize;
+    label.Visible = s.Visible;
+    label.UpdateFont();
+    label.SetCaption(item.Caption);
+  }
+  // The logo fills the panel, also where the panel has grown with the screen's setting.
+  LogoImage.Stretch = true;
+  FitLanguageColumn();
+}
 
-  window(InsButton, 0, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, FHandle, idInsButton, 201, 296, 193, 25,
-         &VerdanaBold);
-  window(Button3, 0, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, FHandle, idButton3, 400, 296, 121, 25,
-         &Verdana);
-  window(PB, 0, PROGRESS_CLASSW, WS_VISIBLE, FHandle, idPB, 8, 260, 513, 25, nullptr);
+void TMainForm::FitLanguageColumn() {
+  // A font wider than designed (another screen setting, or a stand-in for a
+  // missing family: Wine has no Verdana or Arial, and its Tahoma Bold is
+  // wider than Windows') must not push a language name past the panel's
+  // right edge: the flags and names then move left together.
+  TGraphicControl* column[] = {&FlagImage, &UaImage, &EnImage, &DutchFlag, &PolishFlag,
+                               &ULabel,    &Label2,  &Label5,  &lblDutch,  &Label4};
+  RECT panel{};
+  GetClientRect(SPanel.Handle, &panel);
+  LONG overflow = 0;
+  for (const TGraphicControl* c : column) overflow = std::max(overflow, c->Bounds.right - panel.right);
+  if (overflow > 0)
+    for (TGraphicControl* c : column) OffsetRect(&c->Bounds, -overflow, 0);
+}
+
+void TMainForm::CreateWindowControls() {
+  // In creation order: the first created is the first in the tab order.
+  const TWindowItem items[] = {
+      {&Memo1, idMemo1, true, L"EDIT", MemoStyle, WS_EX_CLIENTEDGE, {9, 41, 400, 203}, &Verdana},
+      {&Edit1, idEdit1, true, L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {240, 14, 169, 21}, nullptr},
+      {&InsButton, idInsButton, false, L"BUTTON", PushButton | BS_DEFPUSHBUTTON, 0, {201, 296, 193, 25}, &VerdanaBold},
+      {&Button3, idButton3, false, L"BUTTON", PushButton | BS_PUSHBUTTON, 0, {400, 296, 121, 25}, &Verdana},
+      {&PB, idPB, false, PROGRESS_CLASSW, WS_VISIBLE, 0, {8, 260, 513, 25}, nullptr},
+      {&uLang, idULang, false, L"LISTBOX", LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, 0, {8, 291, 187, 32}, nullptr},
+  };
+  for (const TWindowItem& item : items) {
+    const RECT r = ScaleRect(item.Rect);
+    item.Control->Handle =
+        CreateWindowExW(item.ExStyle, item.Class, L"", item.Style | WS_CHILD | WS_CLIPSIBLINGS, r.left, r.top,
+                        r.right - r.left, r.bottom - r.top, item.OnPanel ? SPanel.Handle : FHandle,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.Id)), GetModuleHandleW(nullptr), nullptr);
+    HGDIOBJ font = FWindowFont.Get();
+    if (item.Font) {
+      const LOGFONTW lf = LogFontOf(*item.Font);
+      FControlFonts.emplace_back(CreateFontIndirectW(&lf));
+      font = FControlFonts.back().Get();
+    }
+    SendMessageW(item.Control->Handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  SetWindowSubclass(Memo1.Handle, &MemoProc, 0, 0);
   SendMessageW(PB.Handle, PBM_SETRANGE32, 0, 100);
   SendMessageW(PB.Handle, PBM_SETPOS, 0, 0);
-
-  OsnLabel = std::make_unique<THrefLabel>(FHandle, idOsnLabel, Scale(9), Scale(261), Scale(511), Scale(22));
-  LOGFONTW osnFont = logFont(Verdana);
-  OsnLabel->SetFont(osnFont, text);
-  OsnLabel->GotoLink = [this](THrefLabel* sender) { Application.Guard([&] { OsnLabelGotoLink(sender); }); };
-  OsnLabel->SetVisible(true);
-  // It lies over the progress bar: above it in the stacking order.
-  SetWindowPos(OsnLabel->Handle(), Button3.Handle, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-
-  window(uLang, 0, L"LISTBOX", LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, FHandle, idULang, 8, 291, 187, 32, nullptr);
   SendMessageW(uLang.Handle, LB_SETITEMHEIGHT, 0, Scale(13));
   SetLangLines(LanguageTableLines());
+}
 
+void TMainForm::CreateOsnLabel() {
+  const RECT r = ScaleRect({9, 261, 511, 22});
+  OsnLabel = std::make_unique<THrefLabel>(FHandle, idOsnLabel, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  OsnLabel->SetFont(LogFontOf(Verdana), GetSysColor(COLOR_WINDOWTEXT));
+  OsnLabel->SetGotoLink([this](THrefLabel* sender) { Application.Guard([&] { OsnLabelGotoLink(sender); }); });
+  OsnLabel->SetVisible(true);
+  // It lies over the progress bar: right below Button3 in the stacking
+  // order. Neither takes the focus, so the tab order is unchanged.
+  SetWindowPos(OsnLabel->Handle(), Button3.Handle, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TMainForm::CreateToolTip() {
   // The web-site link shows its hint as a tooltip.
   FToolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr, inst, nullptr);
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
   TTTOOLINFOW ti{};
   ti.cbSize = sizeof(ti);
   ti.uFlags = TTF_SUBCLASS;
   ti.hwnd = SPanel.Handle;
   ti.uId = 1;
-  ti.rect = OpenURL.Bounds;
   ti.lpszText = const_cast<wchar_t*>(L"");
   SendMessageW(FToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  SyncToolTip();
 }
+
+void TMainForm::LoadArt() {
+  // Missing artwork leaves its picture empty: the uninstaller works without it.
+  HMODULE module = ResourceModule ? ResourceModule : GetModuleHandleW(nullptr);
+  LogoImage.SetBitmap(LoadPngResource(module, LogoResource));
+  const TGdiObject notice(LoadPngResource(module, NoticeResource));
+  Image1.SetIcon(IconFromBitmap(static_cast<HBITMAP>(notice.Get())));
+  if (Flags) ImageList_Destroy(Flags);
+  Flags = LoadFlagList(module, FlagsResource);
+}
+
+void TMainForm::FillFlags() {
+  struct TFlag {
+    TGraphicPicture* Picture;
+    int Index;
+  };
+  const TFlag flags[] = {{&FlagImage, 190}, {&UaImage, 228}, {&EnImage, 231}, {&DutchFlag, 133}, {&PolishFlag, 177}};
+  for (const TFlag& f : flags) f.Picture->SetIcon(Flags ? ImageList_GetIcon(Flags, f.Index, ILD_NORMAL) : nullptr);
+}
+
+// --- Texts and state -----------------------------------------------------------
 
 TStrings TMainForm::LangLines() const {
   TStrings lines;
@@ -240,8 +377,10 @@ std::u16string TMainForm::Caption() const { return WindowText(FHandle); }
 void TMainForm::SetCaption(const std::u16string& caption) { SetWindowTextW(FHandle, W(caption)); }
 
 void TMainForm::Close() {
-  if (Application.MainWindow == FHandle) Application.Terminate();
-  else ShowWindow(FHandle, SW_HIDE);
+  if (Application.MainWindow == FHandle)
+    Application.Terminate();
+  else
+    ShowWindow(FHandle, SW_HIDE);
 }
 
 void TMainForm::ShowMainWindow() {
@@ -249,35 +388,40 @@ void TMainForm::ShowMainWindow() {
   Application.Guard([this] { FormShow(); });
   RECT wr{};
   GetWindowRect(FHandle, &wr);
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int w = wr.right - wr.left, h = wr.bottom - wr.top;
-  SetWindowPos(FHandle, nullptr, work.left + (work.right - work.left - w) / 2,
-               work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  SetWindowPos(FHandle, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
   ShowWindow(FHandle, SW_SHOW);
   UpdateWindow(FHandle);
   FFocus = InsButton.Enabled() ? InsButton.Handle : Button3.Handle;
   SetFocus(FFocus);
+  UpdateDefaultButton();
 }
 
 void TMainForm::ToggleFeedback() {
-  const TStrings lines = LangLines();
-  if (Memo1.Visible()) {
-    Memo1.Hide();
-    Edit1.Hide();
-    Label1.Hide();
-    InsButton.SetCaption(GetLangValue(lines, CurLang, u"4"));
-    Image1.Show();
-    OpenURL.Show();
-  } else {
-    Memo1.Show();
-    Edit1.Show();
-    Label1.Show();
-    InsButton.SetCaption(GetLangValue(lines, CurLang, u"9"));
-    Image1.Hide();
-    OpenURL.Hide();
-  }
+  const bool open = !Memo1.Visible();
+  Memo1.SetVisible(open);
+  Edit1.SetVisible(open);
+  Label1.SetVisible(open);
+  InsButton.SetCaption(GetLangValue(LangLines(), CurLang, open ? u"9" : u"4"));
+  Image1.SetVisible(!open);
+  OpenURL.SetVisible(!open);
+  SyncToolTip();
 }
+
+void TMainForm::SyncToolTip() {
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  ti.hwnd = SPanel.Handle;
+  ti.uId = 1;
+  // A hidden link has no tooltip: its rectangle becomes empty.
+  ti.rect = OpenURL.Visible ? OpenURL.Bounds : RECT{};
+  ti.lpszText = const_cast<wchar_t*>(W(OpenURL.Hint));
+  SendMessageW(FToolTip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+  SendMessageW(FToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+// --- Handlers ------------------------------------------------------------------
 
 void TMainForm::ULabelClick() { ApplyLanguage(0); }
 void TMainForm::Label2Click() { ApplyLanguage(1); }
@@ -291,50 +435,61 @@ void TMainForm::OpenURL_Click() {
   ShellExecuteW(nullptr, L"open", W(OpenURL.Caption()), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void TMainForm::SyncToolTip() {
-  TTTOOLINFOW ti{};
-  ti.cbSize = sizeof(ti);
-  ti.hwnd = SPanel.Handle;
-  ti.uId = 1;
-  ti.rect = OpenURL.Bounds;
-  ti.lpszText = const_cast<wchar_t*>(W(OpenURL.Hint));
-  SendMessageW(FToolTip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
-  SendMessageW(FToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
-}
-
 void TMainForm::OsnLabelGotoLink(THrefLabel*) { ToggleFeedback(); }
 void TMainForm::Button3Click() { Close(); }
 
-TGraphicLabel* TMainForm::LabelAt(POINT pt) {
-  // Topmost first: the last painted wins.
-  for (auto it = FGraphics.rbegin(); it != FGraphics.rend(); ++it) {
-    auto* label = dynamic_cast<TGraphicLabel*>(*it);
-    if (label && label->Visible && PtInRect(&label->Bounds, pt)) return label;
-  }
+// --- The panel's labels and pictures ---------------------------------------------
+
+namespace {
+
+// The labels that react to the pointer: underline while it is over them, and a click.
+struct TActiveLabel {
+  TGraphicLabel TMainForm::*Label;
+  void (TMainForm::*Click)();
+};
+
+constexpr TActiveLabel ActiveLabels[] = {
+    {&TMainForm::ULabel, &TMainForm::ULabelClick},    {&TMainForm::Label2, &TMainForm::Label2Click},
+    {&TMainForm::Label5, &TMainForm::Label5Click},    {&TMainForm::lblDutch, &TMainForm::LblDutchClick},
+    {&TMainForm::Label4, &TMainForm::LblPolishClick}, {&TMainForm::OpenURL, &TMainForm::OpenURL_Click},
+};
+
+}  // namespace
+
+TGraphicControl* TMainForm::GraphicAt(POINT pt) const {
+  // The topmost visible one: the last painted.
+  for (auto it = FGraphics.rbegin(); it != FGraphics.rend(); ++it)
+    if ((*it)->Visible && PtInRect(&(*it)->Bounds, pt)) return *it;
+  return nullptr;
+}
+
+TGraphicLabel* TMainForm::ActiveLabelAt(POINT pt) {
+  const TGraphicControl* hit = GraphicAt(pt);
+  for (const TActiveLabel& a : ActiveLabels)
+    if (hit == &(this->*a.Label)) return &(this->*a.Label);
   return nullptr;
 }
 
 void TMainForm::OnPanelMouseMove(POINT pt) {
-  TGraphicLabel* over = LabelAt(pt);
-  const auto hoverable = [this](TGraphicLabel* l) {
-    return l == &ULabel || l == &OpenURL || l == &Label2 || l == &Label5 || l == &lblDutch || l == &Label4;
-  };
-  if (!hoverable(over)) over = nullptr;
+  TGraphicLabel* over = ActiveLabelAt(pt);
   if (over == FHover) return;
   if (FHover) OpenURLMouseLeave(*FHover);
   FHover = over;
   if (FHover) OpenURLMouseEnter(*FHover);
 }
 
-void TMainForm::OnPanelClick(POINT pt) {
-  TGraphicLabel* l = LabelAt(pt);
-  if (!l || l != FPressed) return;
-  if (l == &ULabel) ULabelClick();
-  else if (l == &Label2) Label2Click();
-  else if (l == &Label5) Label5Click();
-  else if (l == &lblDutch) LblDutchClick();
-  else if (l == &Label4) LblPolishClick();
-  else if (l == &OpenURL) OpenURL_Click();
+void TMainForm::OnPanelButtonDown(POINT pt) {
+  FPressed = GraphicAt(pt);
+  SetCapture(SPanel.Handle);
+}
+
+void TMainForm::OnPanelButtonUp(POINT pt) {
+  // A click: press and release on the same label (a flag or the logo does nothing).
+  TGraphicControl* pressed = std::exchange(FPressed, nullptr);
+  if (GetCapture() == SPanel.Handle) ReleaseCapture();
+  if (!pressed || GraphicAt(pt) != pressed) return;
+  for (const TActiveLabel& a : ActiveLabels)
+    if (pressed == &(this->*a.Label)) (this->*a.Click)();
 }
 
 void TMainForm::PaintPanel(HDC target) {
@@ -352,16 +507,43 @@ void TMainForm::PaintPanel(HDC target) {
   DeleteDC(dc);
 }
 
+// --- Keyboard: the default button ------------------------------------------------
+
+HWND TMainForm::DefaultButton() const {
+  // Enter activates the focused button; with the focus anywhere else, InsButton.
+  HWND focus = GetFocus();
+  return focus == Button3.Handle || focus == InsButton.Handle ? focus : InsButton.Handle;
+}
+
+void TMainForm::UpdateDefaultButton() {
+  HWND def = DefaultButton();
+  for (const TControl* b : {&InsButton, &Button3}) {
+    const DWORD type = b->Handle == def ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    SendMessageW(b->Handle, BM_SETSTYLE, type | BS_NOTIFY, TRUE);
+  }
+}
+
 void TMainForm::OnCommand(int id, int code) {
+  if ((code == BN_SETFOCUS || code == BN_KILLFOCUS) && (id == idInsButton || id == idButton3))
+    PostMessageW(FHandle, WM_UPDATEDEFAULTBUTTON, 0, 0);
+  else if (code == EN_SETFOCUS)
+    PostMessageW(FHandle, WM_UPDATEDEFAULTBUTTON, 0, 0);
   if (code != BN_CLICKED) return;
+  // Esc arrives as IDCANCEL and Enter without a default button as IDOK: no
+  // control has those identifiers, so nothing answers them.
   switch (id) {
+    case idInsButton:
+      InsButtonClick();
+      break;
     case idButton3:
       Button3Click();
       break;
     default:
-      break;  // IDCANCEL from Esc: no button answers it
+      break;
   }
 }
+
+// --- Message dispatch ------------------------------------------------------------
 
 LRESULT CALLBACK TMainForm::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
@@ -384,18 +566,16 @@ LRESULT CALLBACK TMainForm::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CLOSE:
-      Close();
+      Close();  // never refused
       return 0;
     case WM_DESTROY:
       FormDestroy();
       return 0;
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
       SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
-      {
-        HWND wnd = FHandle;
-        FHandle = nullptr;
-        return DefWindowProcW(wnd, msg, wp, lp);
-      }
+      HWND wnd = std::exchange(FHandle, nullptr);
+      return DefWindowProcW(wnd, msg, wp, lp);
+    }
     case WM_COMMAND:
       OnCommand(LOWORD(wp), HIWORD(wp));
       return 0;
@@ -413,7 +593,10 @@ LRESULT TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (FFocus && IsWindow(FFocus)) SetFocus(FFocus);
       return 0;
     case DM_GETDEFID:
-      return MAKELRESULT(idInsButton, DC_HASDEFID);
+      return MAKELRESULT(GetDlgCtrlID(DefaultButton()), DC_HASDEFID);
+    case WM_UPDATEDEFAULTBUTTON:
+      UpdateDefaultButton();
+      return 0;
   }
   return DefWindowProcW(FHandle, msg, wp, lp);
 }
@@ -432,6 +615,7 @@ LRESULT CALLBACK TMainForm::PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) 
 
 LRESULT TMainForm::HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp) {
   HWND panel = SPanel.Handle;
+  const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
@@ -442,40 +626,28 @@ LRESULT TMainForm::HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp) {
       EndPaint(panel, &ps);
       return 0;
     }
+    case WM_PRINTCLIENT:
+      PaintPanel(reinterpret_cast<HDC>(wp));
+      return 0;
     case WM_MOUSEMOVE:
       if (!FPanelTracking) {
         TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, panel, 0};
         FPanelTracking = TrackMouseEvent(&tme) != FALSE;
       }
-      OnPanelMouseMove({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+      OnPanelMouseMove(pt);
       return 0;
     case WM_MOUSELEAVE:
       FPanelTracking = false;
       OnPanelMouseMove({-1, -1});
       return 0;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      FPressed = LabelAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+      OnPanelButtonDown(pt);
       return 0;
-    case WM_LBUTTONUP: {
-      OnPanelClick({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-      FPressed = nullptr;
+    case WM_LBUTTONUP:
+      OnPanelButtonUp(pt);
       return 0;
-    }
     case WM_COMMAND:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC:
       return SendMessageW(FHandle, msg, wp, lp);
   }
   return DefWindowProcW(panel, msg, wp, lp);
-}
-
-void TMainForm::FillFlags() {
-  struct TFlag {
-    TGraphicPicture* Picture;
-    int Index;
-  };
-  const TFlag flags[] = {{&FlagImage, 190}, {&UaImage, 228}, {&EnImage, 231}, {&DutchFlag, 133}, {&PolishFlag, 177}};
-  for (const TFlag& f : flags)
-    f.Picture->SetIcon(Flags ? ImageList_GetIcon(Flags, f.Index, ILD_NORMAL) : nullptr);
 }

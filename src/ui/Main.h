@@ -16,6 +16,8 @@
 #include "ui/HrefLabel.h"
 #include "ui/Lang.h"
 
+class TIdHTTP;
+
 class TMainForm {
  public:
   TMainForm();
@@ -60,8 +62,11 @@ class TMainForm {
   void SendFeedback();
 
   // --- Window (ui/) ---
+  // Sets CurLang and every language-dependent text of the window.
   void ApplyLanguage(int index);
+  // Puts the five flag icons of Flags into their pictures.
   void FillFlags();
+  // Opens the feedback panel when it is closed, closes it when it is open.
   void ToggleFeedback();
   // The close operation: ends the uninstaller once this is the main window;
   // before that it only hides the window.
@@ -69,6 +74,7 @@ class TMainForm {
   // Shows the window, centred on the screen, after running FormShow.
   void ShowMainWindow();
 
+  // Event handlers of the window's controls.
   void ULabelClick();
   void Label2Click();
   void Label5Click();
@@ -79,6 +85,9 @@ class TMainForm {
   void OpenURL_Click();
   void OsnLabelGotoLink(THrefLabel* sender);
   void Button3Click();
+
+  // The module whose resources hold the artwork; null: the executable.
+  HMODULE ResourceModule = nullptr;
 
   // --- Controls, in creation order ---
   TControl SPanel;
@@ -107,6 +116,8 @@ class TMainForm {
   std::unique_ptr<THrefLabel> OsnLabel;
   TControl uLang;
   HIMAGELIST Flags = nullptr;
+  // The feedback's HTTP client; SendFeedback destroys it after its one request.
+  std::unique_ptr<TIdHTTP> IdHTTP1;
 
   // The lines of uLang (the language table).
   TStrings LangLines() const;
@@ -116,9 +127,12 @@ class TMainForm {
   std::u16string Caption() const;
   void SetCaption(const std::u16string& caption);
 
-  // Design (96 dpi) units to pixels.
+  // Design (96 dpi) positions and sizes to pixels.
   int Scale(int designUnits) const;
+  // A design font height (pixels at 96 dpi) to pixels at the screen's setting.
   int ScaleFont(int designHeight) const;
+  // The screen's dots per inch, as the window was laid out for.
+  int Dpi() const { return FDpi; }
 
  private:
   friend class TMainFormAccess;
@@ -127,18 +141,30 @@ class TMainForm {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
+  void CreatePanelControls();
+  void FitLanguageColumn();
+  void CreateWindowControls();
+  void CreateOsnLabel();
+  void CreateToolTip();
+  void LoadArt();
   void InitScaling();
+  LOGFONTW LogFontOf(const TFontSpec& font) const;
+  RECT ScaleRect(const TDesignRect& rect) const;
   void PaintPanel(HDC dc);
-  TGraphicLabel* LabelAt(POINT pt);
+  TGraphicControl* GraphicAt(POINT pt) const;
+  TGraphicLabel* ActiveLabelAt(POINT pt);
   void OnCommand(int id, int code);
-  void OnPanelClick(POINT pt);
+  void OnPanelButtonDown(POINT pt);
+  void OnPanelButtonUp(POINT pt);
   void OnPanelMouseMove(POINT pt);
   void SyncToolTip();
+  HWND DefaultButton() const;
+  void UpdateDefaultButton();
 
   HWND FHandle = nullptr;
   std::vector<TGraphicControl*> FGraphics;  // the panel's, in creation order
   TGraphicLabel* FHover = nullptr;
-  TGraphicLabel* FPressed = nullptr;
+  TGraphicControl* FPressed = nullptr;
   bool FPanelTracking = false;
   HWND FToolTip = nullptr;
   HWND FFocus = nullptr;  // the control that had the focus when the window was deactivated

@@ -1,0 +1,213 @@
+#include "removal/FolderRemoval.h"
+
+#include <commctrl.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "base/ScopedHandle.h"
+#include "base/Text.h"
+#include "base/Win32Text.h"
+#include "removal/PathSafety.h"
+#include "ui/Main.h"
+
+namespace {
+
+// A subfolder to walk: the directory bit without the reparse-point bit. An
+// entry with both is a link to a folder and is treated like a file.
+bool IsSubfolder(DWORD attrs) {
+  return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Every entry of the listing of pattern, "." and ".." included.
+template <class Visit>
+void ForEachEntry(const std::u16string& pattern, Visit visit) {
+  WIN32_FIND_DATAW fd;
+  TFindHandle find(FindFirstFileExW(W(pattern), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0));
+  if (!find.IsValid()) return;
+  do visit(U(fd.cFileName), fd.dwFileAttributes);
+  while (FindNextFileW(find.Get(), &fd));
+}
+
+// Calls an API that fills a buffer and returns the length it needs; the input
+// itself when the call fails.
+template <class Api>
+std::u16string FilledOr(const std::u16string& input, Api api) {
+  std::u16string buf(MAX_PATH, u'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = api(W(buf.data()), static_cast<DWORD>(buf.size()));
+    if (n == 0) return input;
+    if (n < buf.size()) {
+      buf.resize(n);
+      return buf;
+    }
+    buf.assign(n, u'\0');
+  }
+  return input;
+}
+
+std::u16string FullPathName(const std::u16string& path) {
+  return FilledOr(path, [&](wchar_t* buf, DWORD size) { return GetFullPathNameW(W(path), size, buf, nullptr); });
+}
+
+// The form in which folders are compared: full, long names where the folder
+// exists (8.3 names expanded), one letter case.
+std::u16string ComparableForm(const std::u16string& path) {
+  const std::u16string full = FullPathName(path);
+  std::u16string form =
+      FilledOr(full, [&](wchar_t* buf, DWORD size) { return GetLongPathNameW(W(full), buf, size); });
+  if (!form.empty()) CharUpperBuffW(W(form.data()), static_cast<DWORD>(form.size()));
+  return form;
+}
+
+// The path the system resolves an existing folder to, links followed; empty
+// when it cannot be opened.
+std::u16string FinalPathName(const std::u16string& path) {
+  TFileHandle folder(CreateFileW(W(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folder.IsValid()) return {};
+  return FilledOr(std::u16string(), [&](wchar_t* buf, DWORD size) {
+    return GetFinalPathNameByHandleW(folder.Get(), buf, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  });
+}
+
+std::u16string KnownFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::u16string result;
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path))) result = U(path);
+  CoTaskMemFree(path);
+  return result;
+}
+
+std::u16string EnvironmentFolder(const wchar_t* name) {
+  return FilledOr(std::u16string(), [&](wchar_t* buf, DWORD size) { return GetEnvironmentVariableW(name, buf, size); });
+}
+
+std::int32_t CountTree(const std::u16string& path) {
+  std::int32_t n = 0;
+  ForEachEntry(path + u"\\*.*", [&](const std::u16string&, DWORD) { ++n; });
+  ForEachEntry(path + u"\\*", [&](const std::u16string& name, DWORD attrs) {
+    if (attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) return;
+    if (IsSubfolder(attrs) && !name.starts_with(u'.')) n += CountTree(path + u"\\" + name);
+  });
+  return n;
+}
+
+void DeleteTree(const std::u16string& path, HWND bar) {
+  ForEachEntry(path + u"\\*.*", [&](const std::u16string& name, DWORD attrs) {
+    const std::u16string full = path + u"\\" + name;
+    if (IsSubfolder(attrs)) {
+      if (name != u"." && name != u"..") DeleteTree(full, bar);
+      return;
+    }
+    // Links keep their attributes: Wine applies an attribute change to the
+    // folder a link points to, and that folder is not ours.
+    if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT) && attrs != FILE_ATTRIBUTE_ARCHIVE)
+      SetFileAttributesW(W(full), FILE_ATTRIBUTE_ARCHIVE);
+    if (DeleteFileOrLink(full)) StepProgress(bar);
+  });
+  RemoveDirectoryW(W(path));
+}
+
+// The drawn length of a bar in pixels.
+int BarLength(int pos, const PBRANGE& range, int width) {
+  if (range.iHigh <= range.iLow) return 0;
+  return MulDiv(std::clamp(pos, range.iLow, range.iHigh) - range.iLow, width, range.iHigh - range.iLow);
+}
+
+// The system's own folders, in the form they are compared.
+TProtectedFolders SystemFolders() {
+  TProtectedFolders system;
+  const auto add = [](std::vector<std::u16string>& list, const std::u16string& path) {
+    if (ClassifyPath(path) != TPathShape::Relative) list.push_back(ComparableForm(path));
+  };
+  static const KNOWNFOLDERID* const known[] = {
+      &FOLDERID_Windows,         &FOLDERID_System,          &FOLDERID_SystemX86,       &FOLDERID_ProgramFiles,
+      &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesCommon, &FOLDERID_ProgramFilesCommonX86,
+      &FOLDERID_ProgramData,     &FOLDERID_Profile,         &FOLDERID_Public,          &FOLDERID_Desktop,
+      &FOLDERID_PublicDesktop,   &FOLDERID_Documents,       &FOLDERID_PublicDocuments, &FOLDERID_StartMenu,
+      &FOLDERID_Programs,        &FOLDERID_Startup,         &FOLDERID_CommonStartMenu, &FOLDERID_CommonPrograms,
+      &FOLDERID_CommonStartup,   &FOLDERID_SendTo,          &FOLDERID_RoamingAppData,  &FOLDERID_LocalAppData,
+  };
+  for (const KNOWNFOLDERID* id : known) add(system.Folders, KnownFolder(*id));
+  // A 32-bit process on 64-bit Windows is told the x86 folders above; the
+  // native ones it finds in the environment.
+  for (const wchar_t* name : {L"ProgramW6432", L"CommonProgramW6432", L"SystemRoot"})
+    add(system.Folders, EnvironmentFolder(name));
+  const std::u16string windows = KnownFolder(FOLDERID_Windows);
+  if (!windows.empty())
+    for (const char16_t* sub : {u"\\System32", u"\\SysWOW64", u"\\Sysnative"}) add(system.Folders, windows + sub);
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  if (n > 0 && n <= MAX_PATH) add(system.Folders, U(temp, n));
+
+  add(system.Containers, KnownFolder(FOLDERID_UserProfiles));
+  std::u16string profile = KnownFolder(FOLDERID_Profile);
+  while (!profile.empty() && profile.back() == u'\\') profile.pop_back();
+  add(system.Containers, ExtractFilePath(profile));
+  return system;
+}
+
+}  // namespace
+
+bool DeleteFileOrLink(const std::u16string& path) {
+  if (DeleteFileW(W(path))) return true;
+  // On Windows this removes the link, never what it points to. Wine cannot
+  // remove a link: the call reaches its target (an empty one goes, a full one
+  // stays with ERROR_DIR_NOT_EMPTY).
+  const DWORD attrs = GetFileAttributesW(W(path));
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) &&
+         (attrs & FILE_ATTRIBUTE_REPARSE_POINT) && RemoveDirectoryW(W(path));
+}
+
+std::optional<std::u16string> RemovableFolder(const std::u16string& path) {
+  // Relative forms would be resolved against the current folder: refuse them
+  // before the system makes them full.
+  if (ClassifyPath(path) != TPathShape::Folder) return std::nullopt;
+  std::u16string full = FullPathName(path);
+  while (full.size() > 3 && (full.back() == u'\\' || full.back() == u'/')) full.pop_back();
+  const DWORD attrs = GetFileAttributesW(W(full));
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) return std::nullopt;
+  const TProtectedFolders system = SystemFolders();
+  if (!IsRemovableFolder(ComparableForm(full), system)) return std::nullopt;
+  // Through a link on its way (an old profile junction, say) the folder may
+  // be one of the system's after all.
+  const std::u16string final = FinalPathName(full);
+  if (!final.empty() && !IsRemovableFolder(ComparableForm(final), system)) return std::nullopt;
+  return full;
+}
+
+std::int32_t CountEntries(const std::u16string& path) {
+  const auto folder = RemovableFolder(path);
+  return folder ? CountTree(*folder) : 0;
+}
+
+void TMainForm::DeleteFolder(const std::u16string& path) {
+  if (const auto folder = RemovableFolder(path)) DeleteTree(*folder, PB.Handle);
+}
+
+void StepProgress(HWND bar) {
+  if (!bar) return;
+  PBRANGE range{};
+  SendMessageW(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+  const int before = static_cast<int>(SendMessageW(bar, PBM_DELTAPOS, 1, 0));
+  const int pos = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+  RECT client{};
+  GetClientRect(bar, &client);
+  if (BarLength(before, range, client.right) == BarLength(pos, range, client.right)) return;
+  // A themed bar (common controls 6) glides up to a higher position on timer
+  // messages, and none are handled while the removal runs; a lower position
+  // it draws at once. So the bar steps one past the position and back.
+  if (pos < range.iHigh) {
+    SendMessageW(bar, PBM_SETPOS, pos + 1, 0);
+    SendMessageW(bar, PBM_SETPOS, pos, 0);
+  } else {
+    SendMessageW(bar, PBM_SETRANGE32, range.iLow, range.iHigh + 1);
+    SendMessageW(bar, PBM_SETPOS, pos + 1, 0);
+    SendMessageW(bar, PBM_SETPOS, pos, 0);
+    SendMessageW(bar, PBM_SETRANGE32, range.iLow, range.iHigh);
+  }
+  RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}

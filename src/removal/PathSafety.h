@@ -1,0 +1,49 @@
+#ifndef QM_REMOVAL_PATHSAFETY_H
+#define QM_REMOVAL_PATHSAFETY_H
+
+// Which paths a removal may touch: path shapes, lexical normalisation and the
+// protected-folder rule. Portable: the list of protected folders comes from
+// the Win32 side.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TPathShape {
+  Relative,  // names nothing by itself: "", "foo", "\foo", "C:foo", device forms
+  Root,      // a whole volume or share: "C:\", "\\server\share", "\\server"
+  Folder,    // a full path below a root
+};
+
+// The shape of path; "/" counts as "\", "\\?\" and "\\?\UNC\" prefixes are
+// looked through, "." and ".." are resolved first ("C:\Windows\.." is a root).
+TPathShape ClassifyPath(std::u16string_view path);
+
+// A full path in plain form: "/" as "\", no "\\?\" prefix, no repeated
+// separators, "." and ".." resolved (never above the root), no trailing
+// separator (but "C:\"), trailing dots and blanks of the last name removed.
+// Letter case stays. A path that is not full comes back with only "/" changed.
+std::u16string NormalizePath(std::u16string_view path);
+
+// True when a and b name the same path after NormalizePath, ASCII case ignored.
+bool SamePath(std::u16string_view a, std::u16string_view b);
+
+// True when folder is path itself or one of the folders that hold it.
+bool IsSameOrAncestor(std::u16string_view folder, std::u16string_view path);
+
+// The system's own folders, as the Win32 side finds them.
+struct TProtectedFolders {
+  std::vector<std::u16string> Folders;     // never removed, nor any folder holding one
+  std::vector<std::u16string> Containers;  // the same, and each direct child too (the Users folder)
+};
+
+// True when the folder at path may be walked and removed: a full path below a
+// root that is no protected folder, holds none and is no container's child.
+// Callers compare comparable forms (full, long, one letter case).
+bool IsRemovableFolder(std::u16string_view path, const TProtectedFolders& protectedFolders);
+
+// True when name can only name an entry directly inside a folder: not empty
+// after Trim, not made of dots and blanks alone, and free of "\", "/" and ":".
+bool IsPlainName(std::u16string_view name);
+
+#endif

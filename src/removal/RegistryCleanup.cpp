@@ -1,0 +1,65 @@
+// The registry cleanup: the product's file types, registrations and its
+// entry in the list of installed programs.
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/Config.h"
+#include "base/ScopedHandle.h"
+#include "base/Win32Text.h"
+#include "removal/ProductKeys.h"
+#include "ui/Main.h"
+
+namespace {
+
+HKEY RootKey(TRegRoot root) {
+  switch (root) {
+    case TRegRoot::ClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case TRegRoot::CurrentUser:
+      return HKEY_CURRENT_USER;
+    case TRegRoot::LocalMachine:
+      break;
+  }
+  return HKEY_LOCAL_MACHINE;
+}
+
+// Deletes the key at path below parent with its subtree, last subkey first;
+// what cannot go stays, with every key above it. Failures are ignored.
+void DeleteKeyTree(HKEY parent, const std::u16string& path) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(parent, W(path), 0, KEY_ALL_ACCESS, &opened) == ERROR_SUCCESS) {
+    const TRegKey key(opened);
+    DWORD count = 0, maxName = 0;
+    if (RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &count, &maxName, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) == ERROR_SUCCESS) {
+      std::vector<wchar_t> name(maxName + 1);
+      for (DWORD i = count; i-- > 0;) {
+        DWORD length = maxName + 1;
+        if (RegEnumKeyExW(opened, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+          DeleteKeyTree(opened, U(name.data(), length));
+      }
+    }
+  }
+  RegDeleteKeyW(parent, W(path));
+}
+
+void DeleteKeys(const std::vector<TRegKeyPath>& keys) {
+  for (const auto& k : keys) DeleteKeyTree(RootKey(k.Root), k.Path);
+}
+
+}  // namespace
+
+void TMainForm::CleanRegistry() {
+  // Two guarded blocks: whatever stops the first, the product's entry in the
+  // list of installed programs is still attempted.
+  try {
+    DeleteKeys(ProductClassKeys());
+  } catch (...) {
+  }
+  try {
+    DeleteKeys(ProductUninstallKeys(AppName));
+  } catch (...) {
+  }
+}

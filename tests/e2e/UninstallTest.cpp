@@ -1,0 +1,395 @@
+// End to end: the installer's part is staged in the prefix (product folder,
+// registry entries of every group, shortcuts, configuration embedded into
+// uninstall.exe), uninstall.exe is started from the product folder, the
+// relocated copy's window is driven from here, and what is left is checked.
+// Runs in a 32-bit prefix and in a 64-bit one, where this 32-bit program and
+// the uninstaller both see the WOW64 registry view.
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "app/Config.h"
+#include "base/Text.h"
+#include "base/Win32Text.h"
+#include "ui/ControlIds.h"
+#include "ui/Lang.h"
+#include "wine/LoopbackServer.h"
+#include "wine/WineTestSupport.h"
+
+namespace {
+
+std::u16string Folder(int csidl) {
+  wchar_t buf[MAX_PATH];
+  EXPECT_EQ(SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, buf), S_OK);
+  return U(buf);
+}
+
+const std::u16string ShellFoldersKey = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const std::u16string UninstallList = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::u16string Handlers = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\";
+
+struct TKey {
+  HKEY Root;
+  std::u16string Path;
+};
+
+bool KeyExists(const TKey& k) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(k.Root, W(k.Path), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  RegCloseKey(h);
+  return true;
+}
+
+void MakeKey(const TKey& k, const std::u16string& value = u"") {
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(k.Root, W(k.Path), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS)
+      << Narrow(k.Path);
+  if (!value.empty())
+    RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(W(value)),
+                   static_cast<DWORD>((value.size() + 1) * 2));
+  RegCloseKey(h);
+}
+
+void SetValue(HKEY root, const std::u16string& path, const std::u16string& name, const std::u16string& value) {
+  ASSERT_EQ(RegSetKeyValueW(root, W(path), W(name), REG_SZ, W(value), static_cast<DWORD>((value.size() + 1) * 2)),
+            ERROR_SUCCESS);
+}
+
+// The product's keys, nested subkeys included (all removed by the uninstaller).
+std::vector<TKey> ProductKeys() {
+  return {
+      {HKEY_CLASSES_ROOT, u"QWV4.AVI\\shell\\open\\command"},
+      {HKEY_CLASSES_ROOT, u"QWV4.AVI\\DefaultIcon"},
+      {HKEY_CLASSES_ROOT, u"KX2.MP3\\shell\\play"},
+      {HKEY_CLASSES_ROOT, u"QWV4.AMR"},
+      {HKEY_CURRENT_USER, u"SOFTWARE\\Classes\\QWV4_Shared\\shell\\open\\command"},
+      {HKEY_CURRENT_USER, u"SOFTWARE\\Classes\\Applications\\QW.exe\\SupportedTypes"},
+      {HKEY_CURRENT_USER, u"SOFTWARE\\Classes\\Directory\\shell\\QW_Enqueue\\command"},
+      {HKEY_CURRENT_USER, u"SOFTWARE\\Classes\\Directory\\shell\\QW_PlayIn"},
+      {HKEY_CURRENT_USER, u"Software\\Classes\\QWV4.MKV\\shell"},
+      {HKEY_CURRENT_USER, u"Software\\Classes\\KX2.OGG"},
+      {HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Media\\Quillmoor v45up\\Capabilities\\FileAssociations"},
+      {HKEY_LOCAL_MACHINE, Handlers + u"QWV4DVDMovieOnArrival"},
+      {HKEY_LOCAL_MACHINE, Handlers + u"QWV4MusicFilesOnArrival"},
+      {HKEY_LOCAL_MACHINE, Handlers + u"QWV4VideoFilesOnArrival"},
+      {HKEY_LOCAL_MACHINE, u"SOFTWARE\\Wow6432Node\\Clients\\Media\\Quillmoor v45up"},
+      {HKEY_LOCAL_MACHINE,
+       u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\explorer\\AutoplayHandlers\\Handlers\\"
+       u"QWV4MusicFilesOnArrival"},
+  };
+}
+
+// Keys that are not the product's and must stay.
+std::vector<TKey> ForeignKeys() {
+  return {
+      {HKEY_CLASSES_ROOT, u"QWV4.XYZ\\shell"},  // an extension the product does not own
+      {HKEY_CLASSES_ROOT, u"KX2.DOCX"},
+      {HKEY_CURRENT_USER, u"SOFTWARE\\Classes\\Directory\\shell\\OtherVerb"},
+      {HKEY_LOCAL_MACHINE, UninstallList + u"QmOtherProgram"},
+      {HKEY_LOCAL_MACHINE, Handlers + u"OtherPlayerOnArrival"},
+      {HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Media\\Other Player"},
+  };
+}
+
+struct TScenario {
+  bool Registered = true;          // the product's Uninstall entry exists
+  bool PathElsewhere = false;      // the registered folder differs from "Path"
+  std::string DelUrl = "http://127.0.0.1:9/none";
+};
+
+class Uninstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KillStrayWindows();
+    FProgramFiles = Folder(CSIDL_PROGRAM_FILES);
+    FProduct = FProgramFiles + u"\\Quillmoor";
+    FRegistered = FProgramFiles + u"\\QmRegistered";
+    FPrograms = Folder(CSIDL_PROGRAMS);
+    FDesktop = Folder(CSIDL_DESKTOPDIRECTORY);
+    FSendTo = Folder(CSIDL_SENDTO);
+    for (const char16_t* f : {u"QW_Setup.exe", u"unin.ini", u"$$QW_DEL.bat"}) DeleteFileW(W(TempDir() + f));
+  }
+  void TearDown() override { KillStrayWindows(); }
+
+  void Stage(const TScenario& s) {
+    // The product folder keeps "Link" (a link to C:\QmOutside, made from the
+    // Linux side): Wine cannot remove a link to a full folder.
+    CleanProductFolder(FProduct);
+    RemoveTreeUnder(FProgramFiles, FRegistered);
+    CreateDirectoryW(W(FProduct), nullptr);
+    for (const char16_t* d : {u"\\Skins", u"\\Skins\\Dark", u"\\.cache", u"\\Plugins"})
+      CreateDirectoryW(W(FProduct + d), nullptr);
+    const struct {
+      const char16_t* Name;
+      DWORD Attributes;
+    } files[] = {{u"\\Quillmoor.exe", FILE_ATTRIBUTE_ARCHIVE},
+                 {u"\\Readme.txt", FILE_ATTRIBUTE_READONLY},
+                 {u"\\hidden.dat", FILE_ATTRIBUTE_HIDDEN},
+                 {u"\\system.dat", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN},
+                 {u"\\Skins\\Default.qsk", FILE_ATTRIBUTE_NORMAL},
+                 {u"\\Skins\\Dark\\Dark.qsk", FILE_ATTRIBUTE_READONLY},
+                 {u"\\.cache\\thumbs.db", FILE_ATTRIBUTE_NORMAL},
+                 {u"\\Plugins\\Visualizer.dll", FILE_ATTRIBUTE_NORMAL}};
+    for (const auto& f : files) {
+      WriteBytes(FProduct + f.Name, "product file");
+      SetFileAttributesW(W(FProduct + f.Name), f.Attributes);
+    }
+    SetFileAttributesW(W(FProduct + u"\\.cache"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
+    ASSERT_TRUE(FolderExists(FProduct + u"\\Link")) << "the .prepare script makes the link";
+    ASSERT_TRUE(FileExists(u"C:\\QmOutside\\keep.txt"));
+    if (s.PathElsewhere) {
+      CreateDirectoryW(W(FRegistered), nullptr);
+      WriteBytes(FRegistered + u"\\registered.txt", "not the folder to delete");
+    }
+
+    for (const TKey& k : ProductKeys()) MakeKey(k, u"Quillmoor");
+    for (const TKey& k : ForeignKeys()) MakeKey(k, u"keep");
+    const std::u16string entry = UninstallList + u"Quillmoor";
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, W(entry));
+    if (s.Registered) SetValue(HKEY_LOCAL_MACHINE, entry, u"UninstallPath", s.PathElsewhere ? FRegistered : FProduct);
+
+    SetValue(HKEY_CURRENT_USER, ShellFoldersKey, u"Programs", FPrograms);
+    SetValue(HKEY_CURRENT_USER, ShellFoldersKey, u"Desktop", FDesktop);
+    SetValue(HKEY_CURRENT_USER, ShellFoldersKey, u"SendTo", FSendTo);
+    CreateDirectoryW(W(FPrograms + u"\\Quillmoor"), nullptr);
+    CreateDirectoryW(W(FPrograms + u"\\QmOther"), nullptr);
+    for (const std::u16string& f :
+         {FPrograms + u"\\Quillmoor\\Quillmoor.lnk", FPrograms + u"\\Quillmoor\\Uninstall.lnk",
+          FDesktop + u"\\Quillmoor.lnk", FSendTo + u"\\Quillmoor playlist", FDesktop + u"\\Other.lnk",
+          FPrograms + u"\\QmOther\\Other.lnk", FSendTo + u"\\Quillmoor playlist.lnk"})
+      WriteBytes(f, "shortcut");
+
+    std::string ini = "[Information]\r\nAppName=Quillmoor\r\nAppVer=4.5.1\r\nDelURL=" + s.DelUrl +
+                      "\r\nStartName=Quillmoor\r\n[Uninstall]\r\nQuestion=1\r\n";
+    if (s.PathElsewhere) ini += "Path=" + Narrow(FProduct) + "\r\n";
+    ini += "[Shortcuts]\r\nA=Desk\r\nB=Send\r\nC=Desk\r\n[Desk]\r\nFileName=Quillmoor.exe\r\nName=Quillmoor\r\nInto=0\r\n"
+           "[Send]\r\nFileName=Quillmoor.exe\r\nName=Quillmoor playlist\r\nInto=2\r\n";
+    MakeConfiguredExe(FProduct + u"\\uninstall.exe", ini);
+  }
+
+  // Starts uninstall.exe from the product folder; the copy's window.
+  HWND StartUninstaller() {
+    HANDLE first = Start(FProduct + u"\\uninstall.exe");
+    EXPECT_NE(first, nullptr);
+    if (first) CloseHandle(first);
+    HWND form = WaitMainWindow(u"\\QW_Setup.exe");
+    EXPECT_NE(form, nullptr) << "the relocated copy's window did not appear";
+    if (form) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(form, &pid);
+      FCopy = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+      FPid = pid;
+    }
+    return form;
+  }
+
+  // Waits for the copy to end; its exit code.
+  DWORD WaitCopyEnd() {
+    DWORD code = 12345;
+    if (FCopy && WaitForSingleObject(FCopy, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(FCopy, &code);
+    if (FCopy) CloseHandle(FCopy);
+    FCopy = nullptr;
+    return code;
+  }
+
+  static void OpenFeedbackPanel(HWND form) {
+    HWND osn = Control(form, idOsnLabel);
+    const LPARAM at = MAKELPARAM(8, 10);  // on the invitation link, which starts at x = 4
+    PostMessageW(osn, WM_MOUSEMOVE, 0, at);
+    PostMessageW(osn, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(osn, WM_LBUTTONUP, 0, at);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(Control(form, idMemo1)) != FALSE; }, 10000));
+  }
+
+  static void Type(HWND form, int id, const std::u16string& text) {
+    SendMessageW(Control(form, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(text)));
+  }
+
+  void ExpectRemoved() {
+    // Only the link may stay (Wine cannot remove it); the folder it points to keeps its files.
+    std::vector<std::u16string> left;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(W(FProduct + u"\\*"), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        const std::u16string n = U(fd.cFileName);
+        if (n != u"." && n != u".." && n != u"Link") left.push_back(n);
+      } while (FindNextFileW(h, &fd));
+      FindClose(h);
+    }
+    EXPECT_TRUE(left.empty()) << "left in the product folder: " << Narrow(left.empty() ? u"" : left[0]);
+    EXPECT_TRUE(FileExists(u"C:\\QmOutside\\keep.txt"));
+    EXPECT_TRUE(FileExists(u"C:\\QmOutside\\sub\\deep.txt"));
+
+    for (const TKey& k : ProductKeys()) EXPECT_FALSE(KeyExists(k)) << Narrow(k.Path);
+    EXPECT_FALSE(KeyExists({HKEY_LOCAL_MACHINE, UninstallList + u"Quillmoor"}));
+    EXPECT_FALSE(FolderExists(FPrograms + u"\\Quillmoor"));
+    EXPECT_FALSE(FileExists(FDesktop + u"\\Quillmoor.lnk"));
+    EXPECT_FALSE(FileExists(FSendTo + u"\\Quillmoor playlist"));
+    ExpectForeignKept();
+    // The copy, its batch file and its configuration leave the temp folder.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          return !FileExists(TempDir() + u"QW_Setup.exe") && !FileExists(TempDir() + u"$$QW_DEL.bat") &&
+                 !FileExists(TempDir() + u"unin.ini");
+        },
+        20000))
+        << "left in the temp folder";
+  }
+
+  void ExpectNothingRemoved() {
+    for (const char16_t* f : {u"\\Quillmoor.exe", u"\\Readme.txt", u"\\hidden.dat", u"\\Skins\\Dark\\Dark.qsk",
+                              u"\\uninstall.exe"})
+      EXPECT_TRUE(FileExists(FProduct + f)) << Narrow(f);
+    for (const TKey& k : ProductKeys()) EXPECT_TRUE(KeyExists(k)) << Narrow(k.Path);
+    EXPECT_TRUE(FileExists(FPrograms + u"\\Quillmoor\\Quillmoor.lnk"));
+    EXPECT_TRUE(FileExists(FDesktop + u"\\Quillmoor.lnk"));
+    EXPECT_TRUE(FileExists(FSendTo + u"\\Quillmoor playlist"));
+    ExpectForeignKept();
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(TempDir() + u"unin.ini"); }, 10000));
+  }
+
+  void ExpectForeignKept() {
+    for (const TKey& k : ForeignKeys()) EXPECT_TRUE(KeyExists(k)) << Narrow(k.Path);
+    EXPECT_TRUE(FileExists(FDesktop + u"\\Other.lnk"));
+    EXPECT_TRUE(FileExists(FPrograms + u"\\QmOther\\Other.lnk"));
+    EXPECT_TRUE(FileExists(FSendTo + u"\\Quillmoor playlist.lnk"));
+    EXPECT_TRUE(KeyExists({HKEY_CURRENT_USER, ShellFoldersKey}));
+  }
+
+  static void CleanProductFolder(const std::u16string& product) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(W(product + u"\\*"), &fd);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::u16string n = U(fd.cFileName);
+      if (n == u"." || n == u".." || n == u"Link") continue;
+      RemoveTreeUnder(product, product + u"\\" + n);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+  }
+
+  std::u16string FProgramFiles, FProduct, FRegistered, FPrograms, FDesktop, FSendTo;
+  HANDLE FCopy = nullptr;
+  DWORD FPid = 0;
+};
+
+TEST_F(Uninstall, PlainModeRemovesTheProductAndNothingElse) {
+  Stage({});
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  EXPECT_TRUE(FileExists(TempDir() + u"unin.ini"));
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  ExpectRemoved();
+}
+
+TEST_F(Uninstall, FeedbackModePostsTheFormThenRemoves) {
+  TLoopbackServer server("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  const std::string port = std::to_string(server.Port());
+  Stage({.DelUrl = "http://127.0.0.1:" + port + "/feedback.php?src=uninst"});
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  OpenFeedbackPanel(form);
+  Type(form, idEdit1, u"x@y");
+  Type(form, idMemo1, u"Too slow\r\nBye & thanks #1");
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  const std::string body = "email=x%40y&ver=4.5.1&info=Too+slow%0D%0ABye++thanks+1&app_title=Quillmoor";
+  EXPECT_EQ(server.Received(),
+            "POST /feedback.php?src=uninst HTTP/1.0\r\nConnection: keep-alive\r\n"
+            "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\nHost: 127.0.0.1:" + port +
+                "\r\nAccept: text/html, */*\r\nAccept-Encoding: identity\r\n"
+                "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n" +
+                body);
+  ExpectRemoved();
+}
+
+TEST_F(Uninstall, UnreachableFeedbackAddressStillRemoves) {
+  Stage({.DelUrl = "http://127.0.0.1:1/closed"});
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  OpenFeedbackPanel(form);
+  Type(form, idEdit1, u"@");
+  Type(form, idMemo1, u"x");
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  ExpectRemoved();
+}
+
+TEST_F(Uninstall, InvalidFieldsRemoveNothingAndKeepThePanel) {
+  Stage({});
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  OpenFeedbackPanel(form);
+  Type(form, idEdit1, u"nobody");
+  Type(form, idMemo1, u"  \r\n\t ");
+  for (int round = 0; round < 2; ++round) {
+    PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = FindDialogOf(FPid)) != nullptr; })) << "no message box";
+    EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), GetLangValue(LanguageTableLines(), 2, u"8"));
+    EXPECT_EQ(TextOf(box), u"Quillmoor Uninstalling");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return FindDialogOf(FPid) == nullptr; }));
+    EXPECT_TRUE(IsWindowVisible(Control(form, idMemo1)));
+    EXPECT_EQ(TextOf(Control(form, idEdit1)), round ? u"a@b" : u"nobody");
+    Type(form, idEdit1, u"a@b");  // the address is fine now, the message still blank
+  }
+  PostMessageW(Control(form, idButton3), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  ExpectNothingRemoved();
+}
+
+TEST_F(Uninstall, CancelRemovesNothing) {
+  Stage({});
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  PostMessageW(Control(form, idButton3), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  ExpectNothingRemoved();
+}
+
+TEST_F(Uninstall, MissingProductEntryPlainModeStillCompletes) {
+  TScenario s;
+  s.Registered = false;
+  s.PathElsewhere = true;  // "Path" names the folder, as nothing is registered
+  Stage(s);
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  ExpectRemoved();
+}
+
+TEST_F(Uninstall, MissingProductEntryWithInvalidFieldsEndsWithoutWaiting) {
+  TScenario s;
+  s.Registered = false;
+  s.PathElsewhere = true;
+  Stage(s);
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  OpenFeedbackPanel(form);
+  Type(form, idEdit1, u"nobody");
+  Type(form, idMemo1, u"text");
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitCopyEnd(), 0u);  // the end request closes the message box at once
+  ExpectNothingRemoved();
+}
+
+TEST_F(Uninstall, PathElsewhereDeletesThePathNotTheRegisteredFolder) {
+  TScenario s;
+  s.PathElsewhere = true;
+  Stage(s);
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  ExpectRemoved();
+  EXPECT_TRUE(FileExists(FRegistered + u"\\registered.txt"));
+}
+
+}  // namespace

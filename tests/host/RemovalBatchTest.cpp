@@ -1,0 +1,16 @@
+#include <gtest/gtest.h>
+
+#include "removal/SelfDeleteBatch.h"
+
+namespace {
+
+TEST(SelfDeleteBatch, FourQuotedLinesWithCrLf) {
+  EXPECT_EQ(SelfDeleteBatchText(u"C:\\Temp dir\\QW_Setup.exe", u"C:\\Temp dir\\$$QW_DEL.bat"),
+            u":try\r\n"
+            u"del \"C:\\Temp dir\\QW_Setup.exe\"\r\n"
+            u"if exist \"C:\\Temp dir\\QW_Setup.exe\" goto try\r\n"
+            u"del \"C:\\Temp dir\\$$QW_DEL.bat\"\r\n");
+  EXPECT_EQ(SelfDeleteBatchName, u"$$QW_DEL.bat");
+}
+
+}  // namespace

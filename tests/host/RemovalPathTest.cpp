@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "base/Text.h"
+#include "removal/PathSafety.h"
+
+namespace {
+
+std::string N(std::u16string_view s) { return Utf16ToUtf8(s); }
+
+TEST(RemovalPath, Shapes) {
+  const struct {
+    const char16_t* path;
+    TPathShape shape;
+  } cases[] = {
+      {u"", TPathShape::Relative},
+      {u"relative", TPathShape::Relative},
+      {u"relative\\sub", TPathShape::Relative},
+      {u"\\foo", TPathShape::Relative},  // root of the current drive
+      {u"/foo", TPathShape::Relative},
+      {u"C:", TPathShape::Relative},
+      {u"C:foo", TPathShape::Relative},  // current folder of drive C:
+      {u"\\\\.\\C:\\foo", TPathShape::Relative},  // device namespace
+      {u"\\\\?\\Volume{0b1c}\\foo", TPathShape::Relative},
+      {u"\\\\", TPathShape::Relative},
+      {u"C:\\", TPathShape::Root},
+      {u"c:/", TPathShape::Root},
+      {u"C:\\\\", TPathShape::Root},
+      {u"C:\\.", TPathShape::Root},
+      {u"C:\\Windows\\..", TPathShape::Root},
+      {u"C:\\..\\..", TPathShape::Root},
+      {u"C:\\. .", TPathShape::Root},
+      {u"\\\\server", TPathShape::Root},
+      {u"\\\\server\\share", TPathShape::Root},
+      {u"\\\\server\\share\\", TPathShape::Root},
+      {u"//server/share", TPathShape::Root},
+      {u"\\\\server\\share\\dir\\..", TPathShape::Root},
+      {u"\\\\?\\C:\\", TPathShape::Root},
+      {u"\\\\?\\UNC\\server\\share", TPathShape::Root},
+      {u"C:\\Windows", TPathShape::Folder},
+      {u"C:\\Program Files\\Quillmoor\\", TPathShape::Folder},
+      {u"\\\\server\\share\\dir", TPathShape::Folder},
+      {u"\\\\?\\C:\\dir", TPathShape::Folder},
+      {u"\\\\?\\unc\\server\\share\\dir", TPathShape::Folder},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ClassifyPath(c.path), c.shape) << N(c.path);
+}
+
+TEST(RemovalPath, Normalisation) {
+  const struct {
+    const char16_t* in;
+    const char16_t* out;
+  } cases[] = {
+      {u"C:\\Windows\\.", u"C:\\Windows"},
+      {u"C:\\\\Windows\\\\\\\\", u"C:\\Windows"},
+      {u"c:/windows/system32/", u"c:\\windows\\system32"},
+      {u"C:\\Windows\\System32\\..", u"C:\\Windows"},
+      {u"C:\\a\\..\\..\\..\\Windows", u"C:\\Windows"},  // never above the root
+      {u"C:\\Windows. . ", u"C:\\Windows"},
+      {u"C:\\a.\\b", u"C:\\a.\\b"},  // only the last name loses its dots
+      {u"C:\\", u"C:\\"},
+      {u"\\\\?\\C:\\Windows\\", u"C:\\Windows"},
+      {u"\\\\?\\UNC\\srv\\share\\x", u"\\\\srv\\share\\x"},
+      {u"\\\\srv\\share\\x\\..\\..\\y", u"\\\\srv\\share\\y"},  // never above the share
+      {u"relative/x", u"relative\\x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NormalizePath(c.in), c.out) << N(c.in);
+
+  EXPECT_TRUE(SamePath(u"C:\\WINDOWS\\", u"c:\\Windows\\."));
+  EXPECT_FALSE(SamePath(u"C:\\Windows", u"C:\\Windows2"));
+  EXPECT_TRUE(IsSameOrAncestor(u"C:\\Users\\bob", u"C:\\USERS\\BOB\\AppData"));
+  EXPECT_TRUE(IsSameOrAncestor(u"C:\\", u"C:\\Users"));
+  EXPECT_FALSE(IsSameOrAncestor(u"C:\\Users\\bob", u"C:\\Users\\bobby"));
+  EXPECT_FALSE(IsSameOrAncestor(u"C:\\Users\\bob\\AppData", u"C:\\Users\\bob"));
+  EXPECT_FALSE(IsSameOrAncestor(u"", u"C:\\x"));
+}
+
+TEST(RemovalPath, ProtectedFoldersAndTheirNeighbours) {
+  const TProtectedFolders system{
+      {u"C:\\WINDOWS", u"C:\\WINDOWS\\SYSTEM32", u"C:\\PROGRAM FILES", u"C:\\PROGRAM FILES\\COMMON FILES",
+       u"C:\\USERS\\BOB\\APPDATA\\ROAMING", u"C:\\USERS\\BOB\\APPDATA\\LOCAL\\TEMP", u""},
+      {u"C:\\USERS"}};
+  for (const char16_t* refused : {
+           u"", u"relative", u"\\Windows", u"C:Windows", u"C:\\", u"\\\\server\\share", u"\\\\?\\C:\\",
+           u"C:\\Windows", u"c:\\windows\\system32", u"C:\\Windows\\.", u"C:\\\\Windows\\\\\\\\",
+           u"C:\\Windows\\System32\\..", u"\\\\?\\C:\\Windows", u"C:\\Program Files",
+           u"C:\\Program Files\\Common Files\\", u"C:\\Users", u"C:\\Users\\Public", u"C:\\Users\\bob",
+           u"C:\\Users\\bob\\AppData",  // holds a protected folder
+           u"C:\\Users\\bob\\AppData\\Roaming", u"C:\\Users\\bob\\AppData\\Local\\Temp",
+           u"C:\\Users\\bob\\AppData\\Local\\Temp\\sub\\.."})
+    EXPECT_FALSE(IsRemovableFolder(refused, system)) << N(refused);
+  for (const char16_t* allowed :
+       {u"C:\\Program Files\\Quillmoor", u"C:\\Program Files\\Common Files\\Quillmoor", u"C:\\Windows2",
+        u"C:\\Users\\bob\\AppData\\Roaming\\Quillmoor", u"C:\\Users\\bob\\Desktop\\x", u"D:\\Quillmoor",
+        u"\\\\server\\share\\Quillmoor", u"C:\\Windows\\..\\Games\\Quillmoor"})
+    EXPECT_TRUE(IsRemovableFolder(allowed, system)) << N(allowed);
+}
+
+TEST(RemovalPath, PlainNames) {
+  for (const char16_t* name : {u"Quillmoor", u"Quillmoor Player", u" Quill moor ", u"a.b", u"..a", u"x..", u"Плеер"})
+    EXPECT_TRUE(IsPlainName(name)) << N(name);
+  for (const char16_t* name : {u"", u"   ", u"\t", u".", u"..", u"...", u". .", u" .. ", u"a\\b", u"\\", u"a/b",
+                               u"C:", u"C:x", u"..\\..\\Windows"})
+    EXPECT_FALSE(IsPlainName(name)) << N(name);
+}
+
+}  // namespace

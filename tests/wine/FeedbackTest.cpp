@@ -1,0 +1,426 @@
+// The feedback request over real sockets: a loopback server of the test's
+// own records what arrives and answers as each case scripts.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "app/Application.h"
+#include "app/Config.h"
+#include "base/Error.h"
+#include "base/ScopedHandle.h"
+#include "base/Text.h"
+#include "base/Win32Text.h"
+#include "feedback/HttpClient.h"
+#include "feedback/Winsock.h"
+#include "ui/Main.h"
+#include "wine/WineTestSupport.h"
+
+namespace {
+
+// Ends the test program when a test runs far beyond any sane time, so that a
+// hanging client cannot hold CTest.
+class TWatchdog {
+ public:
+  explicit TWatchdog(DWORD ms) : FStop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    FThread = std::thread([this, ms] {
+      if (WaitForSingleObject(FStop.Get(), ms) != WAIT_TIMEOUT) return;
+      std::fprintf(stderr, "watchdog: the test hung\n");
+      std::fflush(stderr);
+      TerminateProcess(GetCurrentProcess(), 99);
+    });
+  }
+  ~TWatchdog() {
+    SetEvent(FStop.Get());
+    FThread.join();
+  }
+
+ private:
+  TFileHandle FStop;
+  std::thread FThread;
+};
+
+class TGuardedTest : public ::testing::Test {
+  TWatchdog FWatchdog{120000};
+};
+
+bool StartsWith(const std::u16string& s, const std::u16string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A socket listening on the loopback address (IPv4 or IPv6) at an ephemeral port.
+TWinsockSocket Listen(const TWinsock& ws, int family, int backlog, unsigned short& port) {
+  TWinsockSocket s(ws, ws.socket(family, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_storage addr{};
+  int len = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+  addr.ss_family = static_cast<short>(family);
+  if (family == AF_INET)
+    reinterpret_cast<sockaddr_in&>(addr).sin_addr.s_addr = 0x0100007F;  // 127.0.0.1
+  else
+    reinterpret_cast<sockaddr_in6&>(addr).sin6_addr.s6_addr[15] = 1;  // ::1
+  auto* sa = reinterpret_cast<sockaddr*>(&addr);
+  EXPECT_EQ(ws.bind(s.Get(), sa, len), 0) << ws.WSAGetLastError();
+  EXPECT_EQ(ws.listen(s.Get(), backlog), 0);
+  ws.getsockname(s.Get(), sa, &len);
+  const unsigned short raw = family == AF_INET ? reinterpret_cast<sockaddr_in&>(addr).sin_port
+                                               : reinterpret_cast<sockaddr_in6&>(addr).sin6_port;
+  port = static_cast<unsigned short>(raw << 8 | raw >> 8);  // from network byte order
+  return s;
+}
+
+enum class TEnd { Close, Reset, Hold };  // after the answer: FIN, RST, or wait for the client
+
+struct TScript {
+  std::string Answer;  // sent in small pieces once the whole request is in
+  TEnd End = TEnd::Hold;
+};
+
+struct TServerLog {
+  bool Connected = false;
+  std::string Received;
+  bool ClientClosed = false;  // the client closed the connection (or reset it)
+};
+
+// Takes one connection on the loopback address, reads the request and answers.
+class TScriptedServer {
+ public:
+  explicit TScriptedServer(TScript script, int family = AF_INET) : FScript(std::move(script)) {
+    FListener = Listen(FWs, family, 4, FPort);
+    FThread = std::thread([this] { Run(); });
+  }
+  ~TScriptedServer() { Finish(0); }
+
+  unsigned short Port() const { return FPort; }
+  std::u16string Url(const std::u16string& host = u"127.0.0.1", const std::u16string& path = u"/fb") const {
+    return u"http://" + host + u":" + IntToText(FPort) + path;
+  }
+  // Waits up to ms for the exchange to end, then stops the server.
+  const TServerLog& Finish(DWORD ms = 10000) {
+    WaitFor([this] { return FEnded.load(); }, ms);
+    FStop = true;
+    if (FThread.joinable()) FThread.join();
+    return FLog;
+  }
+
+ private:
+  // Waits up to 100 ms for s to become readable.
+  bool Readable(SOCKET s) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval tv{0, 100000};
+    return FWs.select(0, &set, nullptr, nullptr, &tv) > 0;
+  }
+  // Reads until the request's head and its Content-Length body are in; false when the client went away.
+  bool ReadRequest(SOCKET s) {
+    char buf[4096];
+    while (!FStop) {
+      const size_t head = FLog.Received.find("\r\n\r\n");
+      if (head != std::string::npos) {
+        const size_t at = FLog.Received.find("Content-Length: ");
+        const size_t length = at < head ? std::stoul(FLog.Received.substr(at + 16)) : 0;
+        if (FLog.Received.size() >= head + 4 + length) return true;
+      }
+      if (!Readable(s)) continue;
+      const int n = FWs.recv(s, buf, sizeof buf, 0);
+      if (n <= 0) return false;
+      FLog.Received.append(buf, static_cast<size_t>(n));
+    }
+    return false;
+  }
+  void Run() {
+    while (!FStop && !Readable(FListener.Get())) {
+    }
+    if (!FStop) {
+      FLog.Connected = true;
+      TWinsockSocket conn(FWs, FWs.accept(FListener.Get(), nullptr, nullptr));
+      if (ReadRequest(conn.Get()))
+        Answer(conn);
+      else
+        FLog.ClientClosed = !FStop;
+    }
+    FEnded = true;
+  }
+  void Answer(TWinsockSocket& conn) {
+    for (size_t i = 0; i < FScript.Answer.size(); i += 7) {
+      const std::string piece = FScript.Answer.substr(i, 7);
+      FWs.send(conn.Get(), piece.data(), static_cast<int>(piece.size()), 0);
+      Sleep(2);
+    }
+    if (FScript.End == TEnd::Reset) {
+      const linger hard{1, 0};
+      FWs.setsockopt(conn.Get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+      return;  // closing now sends RST
+    }
+    if (FScript.End == TEnd::Close) FWs.shutdown(conn.Get(), SD_SEND);
+    char buf[256];
+    while (!FStop) {
+      if (Readable(conn.Get()) && FWs.recv(conn.Get(), buf, sizeof buf, 0) <= 0) {
+        FLog.ClientClosed = true;
+        return;
+      }
+    }
+  }
+
+  TWinsock FWs;
+  TWinsockSocket FListener;
+  TScript FScript;
+  unsigned short FPort = 0;
+  TServerLog FLog;
+  std::atomic<bool> FStop{false};
+  std::atomic<bool> FEnded{false};
+  std::thread FThread;
+};
+
+struct TOutcome {
+  bool Ok = false;
+  int Code = 0;
+  std::string Body;
+  std::u16string Error;
+};
+
+TOutcome PostTo(TIdHTTP& http, const std::u16string& url) {
+  TOutcome r;
+  try {
+    r.Body = http.Post(url, {u"a=b c"});
+    r.Ok = true;
+  } catch (const THttpStatusError& e) {
+    r = {false, e.Code, e.Body, e.Message()};
+  } catch (const TError& e) {
+    r.Error = e.Message();
+  }
+  return r;
+}
+
+// --- SendFeedback on the window --------------------------------------------
+
+class SendFeedback : public TGuardedTest {
+ protected:
+  void SetUp() override {
+    Application.MessageBoxHook = [](const std::u16string&, const std::u16string&, UINT) { return IDOK; };
+    FForm.Create();  // reports the test program's missing configuration to the hook
+    FForm.Edit1.SetCaption(u"x@y");
+    FForm.Memo1.SetCaption(u"Too slow\r\nBye & thanks #1");
+    FForm.ver_lb.SetCaption(u"1.0");
+    AppName = u"Quillmoor";
+  }
+  void TearDown() override {
+    Application.MessageBoxHook = nullptr;
+    AppName.clear();
+    DelURL.clear();
+  }
+  TMainForm FForm;
+};
+
+TEST_F(SendFeedback, SendsTheFormByteExactOnceAndReleasesTheClient) {
+  TScriptedServer server({"HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nthanks!"});
+  DelURL = server.Url(u"127.0.0.1", u"/fb/send.php?lang=en&v=2");
+  ASSERT_TRUE(FForm.IdHTTP1);
+  FForm.SendFeedback();
+  EXPECT_FALSE(FForm.IdHTTP1);
+  const TServerLog& log = server.Finish();
+  EXPECT_EQ(log.Received,
+            "POST /fb/send.php?lang=en&v=2 HTTP/1.0\r\n"
+            "Connection: keep-alive\r\n"
+            "Content-Type: application/x-www-form-urlencoded\r\n"
+            "Content-Length: 72\r\n"
+            "Host: 127.0.0.1:" +
+                std::to_string(server.Port()) +
+                "\r\n"
+                "Accept: text/html, */*\r\n"
+                "Accept-Encoding: identity\r\n"
+                "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
+                "\r\n"
+                "email=x%40y&ver=1.0&info=Too+slow%0D%0ABye++thanks+1&app_title=Quillmoor");
+  EXPECT_TRUE(log.ClientClosed);
+
+  TScriptedServer again({"HTTP/1.1 200 OK\r\n\r\n"});
+  DelURL = again.Url();
+  EXPECT_THROW(FForm.SendFeedback(), TError);  // the client is gone: no second request
+  EXPECT_FALSE(again.Finish(300).Connected);
+}
+
+TEST_F(SendFeedback, ReleasesTheClientAfterAFailure) {
+  TScriptedServer server({"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope"});
+  DelURL = server.Url();
+  try {
+    FForm.SendFeedback();
+    FAIL() << "no error";
+  } catch (const THttpStatusError& e) {
+    EXPECT_EQ(e.Message(), u"The server answered 404 Not Found");
+    EXPECT_EQ(e.Body, "nope");
+  }
+  EXPECT_FALSE(FForm.IdHTTP1);
+  EXPECT_TRUE(server.Finish().ClientClosed);
+}
+
+// --- The answer --------------------------------------------------------------
+
+class HttpAnswer : public TGuardedTest {};
+
+TEST_F(HttpAnswer, SuccessOnlyFor2xxWithTheBodyReadByItsFraming) {
+  struct TCase {
+    const char* Name;
+    TScript Script;
+    bool Ok;
+    int Code;
+    const char* Body;
+  };
+  const TCase cases[] = {
+      {"length", {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"}, true, 0, "hello"},
+      {"chunked",
+       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nhe\r\n3;x=1\r\nllo\r\n0\r\n\r\n"},
+       true,
+       0,
+       "hello"},
+      {"close-delimited", {"HTTP/1.0 200 OK\r\nServer: t\r\n\r\nhello", TEnd::Close}, true, 0, "hello"},
+      {"204 without body", {"HTTP/1.1 204 No Content\r\n\r\n"}, true, 0, ""},
+      {"100 then 200", {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}, true, 0, "ok"},
+      {"301 with body",
+       {"HTTP/1.1 301 Moved Permanently\r\nLocation: /x\r\nContent-Length: 5\r\n\r\nmoved"},
+       false,
+       301,
+       "moved"},
+      {"302 closed without body", {"HTTP/1.1 302 Found\r\nLocation: /x\r\n\r\n", TEnd::Close}, false, 302, ""},
+      {"404", {"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope"}, false, 404, "nope"},
+      {"500 close-delimited", {"HTTP/1.0 500 Internal Server Error\r\n\r\noops", TEnd::Close}, false, 500, "oops"},
+      {"101 other interim", {"HTTP/1.1 101 Switching Protocols\r\n\r\n"}, false, 101, ""},
+      {"closed mid-head", {"HTTP/1.1 200 OK\r\nContent-Le", TEnd::Close}, false, 0, ""},
+      {"closed mid-body", {"HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nhel", TEnd::Close}, false, 0, ""},
+      // Wine hands the reset to recv() as an orderly close, Windows as WSAECONNRESET.
+      {"reset mid-head", {"HTTP/1.1 200 OK\r\nContent-Le", TEnd::Reset}, false, 0, ""},
+      {"garbage", {"SSH-2.0-OpenSSH\r\n\r\n"}, false, 0, ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TScriptedServer server(c.Script);
+    TIdHTTP http;
+    const TOutcome r = PostTo(http, server.Url());
+    EXPECT_EQ(r.Ok, c.Ok) << Narrow(r.Error);
+    EXPECT_EQ(r.Ok, r.Error.empty());
+    EXPECT_EQ(r.Code, c.Code);
+    EXPECT_EQ(r.Body, c.Body);
+    if (c.Code) {
+      EXPECT_TRUE(StartsWith(r.Error, u"The server answered " + IntToText(c.Code))) << Narrow(r.Error);
+    }
+    if (r.Ok) http.Disconnect();  // a failure has closed the connection already
+    const TServerLog& log = server.Finish();
+    EXPECT_NE(log.Received.find("\r\n\r\na=b+c"), std::string::npos);
+    EXPECT_TRUE(log.ClientClosed || c.Script.End == TEnd::Reset);
+  }
+}
+
+TEST_F(HttpAnswer, RedirectWithoutBodyEndsAfterItsShortWait) {
+  TScriptedServer server({"HTTP/1.1 301 Moved Permanently\r\nLocation: /x\r\n\r\n"});  // then silence
+  TIdHTTP http;
+  const ULONGLONG start = GetTickCount64();
+  const TOutcome r = PostTo(http, server.Url());
+  std::printf("redirect without body ended after %llu ms\n", GetTickCount64() - start);
+  EXPECT_EQ(r.Code, 301);
+  EXPECT_EQ(r.Error, u"The server answered 301 Moved Permanently");
+  EXPECT_TRUE(server.Finish().ClientClosed);
+}
+
+TEST_F(HttpAnswer, SilentServerFailsWithinTheTotalBound) {
+  TScriptedServer server({""});  // takes the request and never answers
+  TIdHTTP http;
+  http.ConnectTimeoutMs = 1000;
+  http.TotalTimeoutMs = 2000;
+  const TOutcome r = PostTo(http, server.Url());
+  EXPECT_EQ(r.Error, u"The server at 127.0.0.1:" + IntToText(server.Port()) + u" did not answer in time");
+  EXPECT_TRUE(server.Finish().ClientClosed);
+}
+
+// --- Connecting ----------------------------------------------------------------
+
+class HttpConnect : public TGuardedTest {};
+
+TEST_F(HttpConnect, UnusableAddressesFailBeforeAnyConnection) {
+  TScriptedServer server({"HTTP/1.1 200 OK\r\n\r\n"});
+  const std::u16string hostPort = u"127.0.0.1:" + IntToText(server.Port());
+  const std::u16string urls[] = {u"", u"https://" + hostPort + u"/fb", hostPort + u"/fb", u"HTTPS://" + hostPort,
+                                 u"ftp://127.0.0.1/fb"};
+  for (const std::u16string& url : urls) {
+    TIdHTTP http;
+    EXPECT_FALSE(PostTo(http, url).Error.empty()) << Narrow(url);
+  }
+  EXPECT_FALSE(server.Finish(300).Connected);
+}
+
+TEST_F(HttpConnect, RefusedAndUnresolvableHostsFail) {
+  unsigned short freePort;
+  {
+    TScriptedServer probe({""});
+    freePort = probe.Port();
+  }  // closed again: nothing listens there now
+  TIdHTTP http;
+  const std::u16string peer = u"127.0.0.1:" + IntToText(freePort);
+  const TOutcome refused = PostTo(http, u"http://" + peer + u"/fb");
+  EXPECT_TRUE(StartsWith(refused.Error, u"Cannot connect to " + peer + u". ")) << Narrow(refused.Error);
+
+  const ULONGLONG start = GetTickCount64();
+  const TOutcome unknown = PostTo(http, u"http://nonexistent.invalid/fb");
+  std::printf("resolving nonexistent.invalid failed after %llu ms\n", GetTickCount64() - start);
+  EXPECT_TRUE(StartsWith(unknown.Error, u"Cannot resolve the host nonexistent.invalid. ")) << Narrow(unknown.Error);
+}
+
+TEST_F(HttpConnect, UnansweredAttemptEndsWithinTheConnectBound) {
+  TWinsock ws;
+  unsigned short port;
+  const TWinsockSocket listener = Listen(ws, AF_INET, 1, port);
+  // A full backlog: Linux (under Wine) drops further attempts unanswered, so
+  // the connection times out; Windows refuses them instead.
+  std::vector<TWinsockSocket> fillers;
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = static_cast<unsigned short>(port << 8 | port >> 8);
+  to.sin_addr.s_addr = 0x0100007F;
+  for (int i = 0; i < 4; ++i) {
+    fillers.emplace_back(ws, ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    u_long nonBlocking = 1;
+    ws.ioctlsocket(fillers.back().Get(), FIONBIO, &nonBlocking);
+    ws.connect(fillers.back().Get(), reinterpret_cast<sockaddr*>(&to), sizeof to);
+  }
+  Sleep(200);
+  TIdHTTP http;
+  http.ConnectTimeoutMs = 1000;
+  http.TotalTimeoutMs = 2000;
+  const std::u16string peer = u"127.0.0.1:" + IntToText(port);
+  const std::u16string error = PostTo(http, u"http://" + peer + u"/fb").Error;
+  EXPECT_TRUE(error == u"The connection to " + peer + u" timed out" || StartsWith(error, u"Cannot connect to " + peer))
+      << Narrow(error);
+}
+
+TEST_F(HttpConnect, ReachesIpv6LiteralsAndNamesThroughEveryAddress) {
+  TScriptedServer v6({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nv6"}, AF_INET6);
+  TIdHTTP http;
+  EXPECT_EQ(PostTo(http, v6.Url(u"[::1]")).Body, "v6");
+  http.Disconnect();
+  EXPECT_NE(v6.Finish().Received.find("Host: [::1]:" + std::to_string(v6.Port()) + "\r\n"), std::string::npos);
+
+  // "localhost" may resolve to ::1 first, where nothing listens on this port.
+  TScriptedServer v4({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nv4"});
+  EXPECT_EQ(PostTo(http, v4.Url(u"localhost")).Body, "v4");
+}
+
+// ws2_32 is loaded from system32 on demand: a static import would let a
+// planted copy beside the executable load first.
+TEST(SocketLibrary, IsNoStaticImportOfTheProgram) {
+  const HMODULE image = LoadLibraryExW(W(TestExeDir() + u"uninstall.exe"), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(image, nullptr);
+  const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR{3});
+  const auto* nt =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  std::vector<std::string> names;
+  for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && d->Name; ++d)
+    names.push_back(CharLowerA(std::string(reinterpret_cast<const char*>(base + d->Name)).data()));
+  FreeLibrary(image);
+  EXPECT_NE(std::find(names.begin(), names.end(), "kernel32.dll"), names.end());
+  EXPECT_EQ(std::find(names.begin(), names.end(), "ws2_32.dll"), names.end());
+}
+
+}  // namespace
