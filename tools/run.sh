@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The program's main job, for a newcomer: builds uninstall.exe, stages a
 # sample Quillmoor installation in a private, sealed Wine prefix (the
-# installer's part: product folder, registry entry, configuration embedded
-# into uninstall.exe) and starts the uninstaller from the product folder.
-# With a display you use the window yourself; without one it runs under Xvfb
-# and a screenshot of the relocated copy's window is written to
-# build/demo/window.png, after which the window is cancelled.
+# installer's part: product folder, registry entries, Start-menu group and
+# shortcuts, configuration embedded into uninstall.exe) and starts the
+# uninstaller from the product folder.
+#  - With a display, you use the window; the report follows when it closes.
+#  - Without one, it runs under Xvfb: a screenshot of the window is written to
+#    build/demo/before.png, Delete is pressed, and build/demo/after.png shows
+#    the screen once the uninstaller has gone.
+# Either way it ends with a report of what was there and what is left.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/setup.sh"
@@ -16,7 +19,7 @@ cmake --build --preset win32 --target uninstall embed-config qmdriver >/dev/null
 demo="$root/build/demo"
 mkdir -p "$demo"
 . "$root/tools/wine-sandbox.sh"
-rm -f "$demo/prefix.ok"; rm -rf "$demo/prefix"   # a fresh product every run
+rm -f "$demo/prefix.ok"; rm -rf "$demo/prefix"   # a fresh machine every run
 qm_wine_prefix "$demo" win32
 had_display=${DISPLAY:-}
 qm_wine_display "$demo"
@@ -24,38 +27,80 @@ trap 'qm_wine_stop "$demo"' EXIT
 qm_wine_warm
 
 c="$WINEPREFIX/drive_c"
-product="$c/Program Files/Quillmoor"
 tools="$c/qmdemo"
-mkdir -p "$tools" "$product/Skins" "$product/Plugins"
+mkdir -p "$tools"
 cp build/win32/embed-config.exe build/win32/qmdriver.exe "$tools/"
+cp tools/sample/unin.ini "$tools/sample.ini"
+cd "$tools"
+drv() { wine 'C:\qmdemo\qmdriver.exe' "$@"; }
+unix_path() { local w=${1#[Cc]:}; echo "$c${w//\\//}"; }   # a C: path inside the prefix
+
+# --- The installer's part -----------------------------------------------------
+product="$c/Program Files/Quillmoor"
+mkdir -p "$product/Skins/Dark" "$product/Plugins"
 printf 'MZ sample player\n' >"$product/Quillmoor.exe"
 printf 'sample skin\n' >"$product/Skins/Default.qsk"
+printf 'dark skin\n' >"$product/Skins/Dark/Dark.qsk"
 printf 'sample plugin\n' >"$product/Plugins/Visualizer.dll"
 printf 'Quillmoor media player\r\n' >"$product/Readme.txt"
-cp build/win32/uninstall.exe "$product/uninstall.exe"
-cp tools/sample/unin.ini "$tools/sample.ini"
+cp "$root/build/win32/uninstall.exe" "$product/uninstall.exe"
+wine embed-config.exe 'C:\Program Files\Quillmoor\uninstall.exe' 'C:\qmdemo\sample.ini' >/dev/null
 
-cd "$tools"
-wine embed-config.exe 'C:\Program Files\Quillmoor\uninstall.exe' 'C:\qmdemo\sample.ini'
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmoor'
-wine reg add "$key" /v UninstallPath /d 'C:\Program Files\Quillmoor' /f >/dev/null
-wine reg add "$key" /v DisplayName /d 'Quillmoor' /f >/dev/null
+uninst='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+keys=("HKCR\\QWV4.AVI\\shell\\open\\command" "HKCR\\KX2.MP3" "HKCU\\Software\\Classes\\QWV4_Shared"
+      "HKCU\\Software\\Classes\\Directory\\shell\\QW_Enqueue" "HKLM\\SOFTWARE\\Clients\\Media\\Quillmoor v45up"
+      "$uninst\\Quillmoor")
+for k in "${keys[@]}"; do wine reg add "$k" /f >/dev/null 2>&1; done
+wine reg add "$uninst\\Quillmoor" /v UninstallPath /d 'C:\Program Files\Quillmoor' /f >/dev/null
+wine reg add "$uninst\\Quillmoor" /v DisplayName /d Quillmoor /f >/dev/null
+wine reg add "$uninst\\Another Program" /v DisplayName /d 'Another Program' /f >/dev/null
 
-echo "Staged: C:\\Program Files\\Quillmoor ($(find "$product" -type f | wc -l) files) and $key"
+sf='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
+appdata=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+profile=$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')
+wine reg add "$sf" /v Programs /d "$appdata\\Microsoft\\Windows\\Start Menu\\Programs" /f >/dev/null
+wine reg add "$sf" /v Desktop /d "$profile\\Desktop" /f >/dev/null
+wine reg add "$sf" /v SendTo /d "$appdata\\Microsoft\\Windows\\SendTo" /f >/dev/null
+programs=$(unix_path "$appdata\\Microsoft\\Windows\\Start Menu\\Programs")
+desktop=$(unix_path "$profile\\Desktop")
+sendto=$(unix_path "$appdata\\Microsoft\\Windows\\SendTo")
+mkdir -p "$programs/Quillmoor" "$desktop" "$sendto"
+shortcuts=("$programs/Quillmoor/Quillmoor.lnk" "$programs/Quillmoor/Uninstall Quillmoor.lnk"
+           "$desktop/Quillmoor.lnk" "$sendto/Quillmoor playlist")
+for s in "${shortcuts[@]}"; do printf 'shortcut\n' >"$s"; done
+printf 'shortcut\n' >"$desktop/Another Program.lnk"
+
+temp=$(unix_path "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')")
+report() {
+  local n=0 k s
+  echo "  product folder C:\\Program Files\\Quillmoor: $(find "$product" -type f 2>/dev/null | wc -l) files"
+  for k in "${keys[@]}"; do wine reg query "$k" >/dev/null 2>&1 && n=$((n + 1)); done
+  echo "  product registry keys: $n of ${#keys[@]}"
+  n=0; for s in "${shortcuts[@]}"; do [ -e "$s" ] && { n=$((n + 1)); echo "    present: C:${s#$c}"; }; done
+  echo "  Start-menu group, desktop and SendTo shortcuts: $n of ${#shortcuts[@]}"
+  echo "  another program's entry and shortcut: $(wine reg query "$uninst\\Another Program" >/dev/null 2>&1 && echo kept || echo GONE), $([ -e "$desktop/Another Program.lnk" ] && echo kept || echo GONE)"
+  echo "  in the temp folder: $(cd "$temp" && ls -d QW_Setup.exe unin.ini '$$QW_DEL.bat' 2>/dev/null | tr '\n' ' ')"
+}
+echo "Before:"; report
+
+# --- The uninstaller ------------------------------------------------------------
 cd "$product"
 wine uninstall.exe >/dev/null 2>&1 &
-if ! wine "C:\\qmdemo\\qmdriver.exe" wait QW_Setup.exe 30000; then
-  echo "The relocated copy's window did not appear." >&2; exit 1
-fi
-echo "The copy in the temp folder is running: $(wine 'C:\qmdemo\qmdriver.exe' text QW_Setup.exe | tr -d '\r')"
+drv wait QW_Setup.exe 30000 || { echo "The relocated copy's window did not appear." >&2; exit 1; }
+echo "The copy in the temp folder shows: $(drv text QW_Setup.exe | tr -d '\r')"
 if [ -z "$had_display" ]; then
   sleep 1
-  xwd -root -display "$DISPLAY" -silent | convert xwd:- "$demo/window.png"
-  echo "Screenshot: $demo/window.png"
-  wine "C:\\qmdemo\\qmdriver.exe" click QW_Setup.exe 1003 >/dev/null   # Cancel
-  wine "C:\\qmdemo\\qmdriver.exe" gone QW_Setup.exe 20000 || { echo "The window did not close." >&2; exit 1; }
-  echo "Cancelled: nothing was removed."
+  xwd -root -display "$DISPLAY" -silent | convert xwd:- "$demo/before.png"
+  drv click QW_Setup.exe 1002 >/dev/null   # Delete
+  drv gone QW_Setup.exe 60000 || { echo "The uninstaller did not finish." >&2; exit 1; }
+  for i in $(seq 100); do
+    [ -e "$temp/QW_Setup.exe" ] || [ -e "$temp/\$\$QW_DEL.bat" ] || break; sleep 0.2
+  done
+  xwd -root -display "$DISPLAY" -silent | convert xwd:- "$demo/after.png"
+  echo "Screenshots: $demo/before.png, $demo/after.png"
 else
-  echo "Use the window; this command ends when it is closed."
+  echo "Use the window; the report follows when it closes."
   wineserver -w
 fi
+cd "$tools"
+echo "After:"; report
