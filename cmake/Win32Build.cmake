@@ -105,3 +105,11 @@ foreach(src ${QM_E2E_TESTS})
                          RESOURCE_LOCK ${fixture}prefix)
   endforeach()
 endforeach()
+
+# Optional parts kept in their own files: the benchmark harness and the
+# DLL-planting test's decoy libraries.
+foreach(part Bench Plant)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/${part}.cmake)
+    include(${CMAKE_SOURCE_DIR}/cmake/${part}.cmake)
+  endif()
+endforeach()
