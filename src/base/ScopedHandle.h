@@ -5,7 +5,6 @@
 // how to close it. Both null and INVALID_HANDLE_VALUE count as empty.
 
 #include <windows.h>
-#include <winsock2.h>
 
 #include <utility>
 
@@ -73,13 +72,5 @@ struct TGdiTraits {
   static void Close(Handle h) { ::DeleteObject(h); }
 };
 using TGdiObject = TScopedHandle<TGdiTraits>;
-
-struct TSocketTraits {
-  using Handle = SOCKET;
-  static Handle Null() { return INVALID_SOCKET; }
-  static bool IsValid(Handle h) { return h != INVALID_SOCKET; }
-  static void Close(Handle h) { ::closesocket(h); }
-};
-using TSocket = TScopedHandle<TSocketTraits>;
 
 #endif

@@ -15,7 +15,7 @@
 #include "base/Win32Text.h"
 #include "ui/ControlIds.h"
 #include "ui/Lang.h"
-#include "wine/LoopbackServer.h"
+#include "wine/ScriptedServer.h"
 #include "wine/WineTestSupport.h"
 
 namespace {
@@ -287,7 +287,7 @@ TEST_F(Uninstall, PlainModeRemovesTheProductAndNothingElse) {
 }
 
 TEST_F(Uninstall, FeedbackModePostsTheFormThenRemoves) {
-  TLoopbackServer server("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  TScriptedServer server({"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", TEnd::Close});
   const std::string port = std::to_string(server.Port());
   Stage({.DelUrl = "http://127.0.0.1:" + port + "/feedback.php?src=uninst"});
   HWND form = StartUninstaller();
@@ -298,7 +298,7 @@ TEST_F(Uninstall, FeedbackModePostsTheFormThenRemoves) {
   PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
   EXPECT_EQ(WaitCopyEnd(), 0u);
   const std::string body = "email=x%40y&ver=4.5.1&info=Too+slow%0D%0ABye++thanks+1&app_title=Quillmoor";
-  EXPECT_EQ(server.Received(),
+  EXPECT_EQ(server.Finish().Received,
             "POST /feedback.php?src=uninst HTTP/1.0\r\nConnection: keep-alive\r\n"
             "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                 std::to_string(body.size()) + "\r\nHost: 127.0.0.1:" + port +
