@@ -194,6 +194,12 @@ class Uninstall : public ::testing::Test {
     return code;
   }
 
+  // Presses a button of the copy's window and waits for the copy to end with exit code 0.
+  void PressAndWaitEnd(HWND form, int button) {
+    PostMessageW(Control(form, button), BM_CLICK, 0, 0);
+    EXPECT_EQ(WaitCopyEnd(), 0u);
+  }
+
   static void OpenFeedbackPanel(HWND form) {
     HWND osn = Control(form, idOsnLabel);
     const LPARAM at = MAKELPARAM(8, 10);  // on the invitation link, which starts at x = 4
@@ -281,8 +287,7 @@ TEST_F(Uninstall, PlainModeRemovesTheProductAndNothingElse) {
   HWND form = StartUninstaller();
   ASSERT_NE(form, nullptr);
   EXPECT_TRUE(FileExists(TempDir() + u"unin.ini"));
-  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
-  EXPECT_EQ(WaitCopyEnd(), 0u);
+  PressAndWaitEnd(form, idInsButton);
   ExpectRemoved();
 }
 
@@ -295,8 +300,7 @@ TEST_F(Uninstall, FeedbackModePostsTheFormThenRemoves) {
   OpenFeedbackPanel(form);
   Type(form, idEdit1, u"x@y");
   Type(form, idMemo1, u"Too slow\r\nBye & thanks #1");
-  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
-  EXPECT_EQ(WaitCopyEnd(), 0u);
+  PressAndWaitEnd(form, idInsButton);
   const std::string body = "email=x%40y&ver=4.5.1&info=Too+slow%0D%0ABye++thanks+1&app_title=Quillmoor";
   EXPECT_EQ(server.Finish().Received,
             "POST /feedback.php?src=uninst HTTP/1.0\r\nConnection: keep-alive\r\n"
@@ -315,8 +319,7 @@ TEST_F(Uninstall, UnreachableFeedbackAddressStillRemoves) {
   OpenFeedbackPanel(form);
   Type(form, idEdit1, u"@");
   Type(form, idMemo1, u"x");
-  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
-  EXPECT_EQ(WaitCopyEnd(), 0u);
+  PressAndWaitEnd(form, idInsButton);
   ExpectRemoved();
 }
 
@@ -339,8 +342,7 @@ TEST_F(Uninstall, InvalidFieldsRemoveNothingAndKeepThePanel) {
     EXPECT_EQ(TextOf(Control(form, idEdit1)), round ? u"a@b" : u"nobody");
     Type(form, idEdit1, u"a@b");  // the address is fine now, the message still blank
   }
-  PostMessageW(Control(form, idButton3), BM_CLICK, 0, 0);
-  EXPECT_EQ(WaitCopyEnd(), 0u);
+  PressAndWaitEnd(form, idButton3);
   ExpectNothingRemoved();
 }
 
@@ -348,46 +350,34 @@ TEST_F(Uninstall, CancelRemovesNothing) {
   Stage({});
   HWND form = StartUninstaller();
   ASSERT_NE(form, nullptr);
-  PostMessageW(Control(form, idButton3), BM_CLICK, 0, 0);
-  EXPECT_EQ(WaitCopyEnd(), 0u);
+  PressAndWaitEnd(form, idButton3);
   ExpectNothingRemoved();
 }
 
 TEST_F(Uninstall, MissingProductEntryPlainModeStillCompletes) {
-  TScenario s;
-  s.Registered = false;
-  s.PathElsewhere = true;  // "Path" names the folder, as nothing is registered
-  Stage(s);
+  Stage({.Registered = false, .PathElsewhere = true});  // "Path" names the folder, as nothing is registered
   HWND form = StartUninstaller();
   ASSERT_NE(form, nullptr);
-  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
-  EXPECT_EQ(WaitCopyEnd(), 0u);
+  PressAndWaitEnd(form, idInsButton);
   ExpectRemoved();
 }
 
 TEST_F(Uninstall, MissingProductEntryWithInvalidFieldsEndsWithoutWaiting) {
-  TScenario s;
-  s.Registered = false;
-  s.PathElsewhere = true;
-  Stage(s);
+  Stage({.Registered = false, .PathElsewhere = true});
   HWND form = StartUninstaller();
   ASSERT_NE(form, nullptr);
   OpenFeedbackPanel(form);
   Type(form, idEdit1, u"nobody");
   Type(form, idMemo1, u"text");
-  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
-  EXPECT_EQ(WaitCopyEnd(), 0u);  // the end request closes the message box at once
+  PressAndWaitEnd(form, idInsButton);  // the end request closes the message box at once
   ExpectNothingRemoved();
 }
 
 TEST_F(Uninstall, PathElsewhereDeletesThePathNotTheRegisteredFolder) {
-  TScenario s;
-  s.PathElsewhere = true;
-  Stage(s);
+  Stage({.PathElsewhere = true});
   HWND form = StartUninstaller();
   ASSERT_NE(form, nullptr);
-  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
-  EXPECT_EQ(WaitCopyEnd(), 0u);
+  PressAndWaitEnd(form, idInsButton);
   ExpectRemoved();
   EXPECT_TRUE(FileExists(FRegistered + u"\\registered.txt"));
 }
