@@ -17,6 +17,11 @@ target_compile_options(qm_program PUBLIC ${QM_WIN32_FLAGS})
 target_link_libraries(qm_program PUBLIC comctl32 gdi32 user32 shell32 advapi32 ole32 uuid)
 
 add_executable(uninstall WIN32 src/Uninstall.cpp res/Uninstall.rc)
+# windres does not report the files the script pulls in: name them, so a new
+# artwork or manifest rebuilds the resources.
+file(GLOB QM_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*.manifest ${CMAKE_SOURCE_DIR}/res/art/*.png
+     ${CMAKE_SOURCE_DIR}/res/art/*.ico)
+set_source_files_properties(res/Uninstall.rc PROPERTIES OBJECT_DEPENDS "${QM_RESOURCE_FILES}")
 target_link_libraries(uninstall PRIVATE qm_program)
 target_link_options(uninstall PRIVATE ${QM_WIN32_LINK})
 set_target_properties(uninstall PROPERTIES OUTPUT_NAME uninstall)
