@@ -16,7 +16,9 @@ target_compile_definitions(qm_program PUBLIC ${QM_WIN32_DEFS})
 target_compile_options(qm_program PUBLIC ${QM_WIN32_FLAGS})
 target_link_libraries(qm_program PUBLIC comctl32 gdi32 user32 shell32 advapi32 ole32 uuid)
 
-add_executable(uninstall WIN32 src/Uninstall.cpp res/Uninstall.rc)
+# LeanRuntime.cpp replaces parts of the C++ run-time library in the program
+# only: the tests keep the library's own.
+add_executable(uninstall WIN32 src/Uninstall.cpp src/LeanRuntime.cpp res/Uninstall.rc)
 # windres does not report the files the script pulls in: name them, so a new
 # artwork or manifest rebuilds the resources.
 file(GLOB QM_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*.manifest ${CMAKE_SOURCE_DIR}/res/art/*.png

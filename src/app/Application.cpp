@@ -21,9 +21,9 @@ void TApplication::ShowException(const std::u16string& message) {
   MsgBox(ErrorBoxText(message), MB_OK | MB_ICONERROR);
 }
 
-void TApplication::Guard(const std::function<void()>& fn) {
+void TApplication::ShowCurrentException() {
   try {
-    fn();
+    throw;
   } catch (const TError& e) {
     ShowException(e.Message());
   } catch (const std::bad_alloc&) {

@@ -26,7 +26,18 @@ class TApplication {
   // The error box: the text with the full-stop rule, error icon, OK, Title.
   void ShowException(const std::u16string& message);
   // Runs fn; an error that leaves it is shown in the error box.
-  void Guard(const std::function<void()>& fn);
+  template <class F>
+  void Guard(F&& fn) {
+    try {
+      fn();
+    } catch (...) {
+      ShowCurrentException();
+    }
+  }
+  // Called while an exception is handled: shows a TError's text, "Out of
+  // memory" or another std::exception's text in the error box; lets any other
+  // exception go on.
+  void ShowCurrentException();
 };
 
 extern TApplication Application;

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "app/Application.h"
 #include "base/Win32Text.h"
 #include "ui/ControlIds.h"
 
@@ -11,18 +12,18 @@ namespace {
 
 constexpr COLORREF LinkBlue = RGB(0, 0, 255);
 
+// Once per process, from the GUI thread.
 void RegisterHrefLabelClass() {
-  static const ATOM atom = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = nullptr;  // the control sets its cursor itself
-    wc.lpszClassName = reinterpret_cast<const wchar_t*>(QM_HREFLABEL_CLASS);
-    return RegisterClassExW(&wc);
-  }();
-  (void)atom;
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = &DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = nullptr;  // the control sets its cursor itself
+  wc.lpszClassName = reinterpret_cast<const wchar_t*>(QM_HREFLABEL_CLASS);
+  registered = RegisterClassExW(&wc) != 0;
 }
 
 SIZE TextSize(HDC dc, const std::u16string& text) {
@@ -174,7 +175,11 @@ void THrefLabel::OnButtonUp(POINT pt) {
 LRESULT CALLBACK THrefLabel::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* self = reinterpret_cast<THrefLabel*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(wnd, msg, wp, lp);
-  return self->HandleMessage(msg, wp, lp);
+  LRESULT result = 0;
+  // An error that leaves a handler (GotoLink's, say) is reported here, as
+  // the event loop does.
+  Application.Guard([&] { result = self->HandleMessage(msg, wp, lp); });
+  return result;
 }
 
 LRESULT THrefLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include <functional>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,7 +16,26 @@
 
 class THrefLabel {
  public:
-  using TGotoEvent = std::function<void(THrefLabel* sender)>;
+  // The GotoLink handler: a member function bound to its object, or none.
+  class TGotoEvent {
+   public:
+    TGotoEvent() = default;
+    TGotoEvent(std::nullptr_t) {}  // none, as SetGotoLink(nullptr) asks
+    // Handler (a member function of T taking the sender) called on object.
+    template <auto Handler, class T>
+    static TGotoEvent Bind(T* object) {
+      TGotoEvent event;
+      event.FObject = object;
+      event.FCall = [](void* o, THrefLabel* sender) { (static_cast<T*>(o)->*Handler)(sender); };
+      return event;
+    }
+    explicit operator bool() const { return FCall != nullptr; }
+    void operator()(THrefLabel* sender) const { FCall(FObject, sender); }
+
+   private:
+    void* FObject = nullptr;
+    void (*FCall)(void* object, THrefLabel* sender) = nullptr;
+  };
 
   // Creates the control as a child of parent, hidden until shown. It draws
   // in Tahoma 11 px and the parent's colour until told otherwise.
@@ -39,7 +58,7 @@ class THrefLabel {
   void SetFont(const LOGFONTW& font, COLORREF color);
   // Fired by a click on the link, with the label as sender; may be empty.
   const TGotoEvent& GotoLink() const { return FGoto; }
-  void SetGotoLink(TGotoEvent event) { FGoto = std::move(event); }
+  void SetGotoLink(TGotoEvent event) { FGoto = event; }
 
   bool Visible() const { return IsWindowVisible(FHandle) != FALSE; }
   void SetVisible(bool visible) { ShowWindow(FHandle, visible ? SW_SHOWNA : SW_HIDE); }

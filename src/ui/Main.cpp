@@ -33,10 +33,13 @@ bool VisualStylesActive() {
   // Wine 8 has its "Light" theme active in a new prefix: there it is true,
   // with or without the common-controls manifest.
   using TIsAppThemed = BOOL(WINAPI*)();
-  static TIsAppThemed isAppThemed = [] {
+  static bool loaded = false;
+  static TIsAppThemed isAppThemed = nullptr;
+  if (!loaded) {
+    loaded = true;
     HMODULE ux = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return ux ? reinterpret_cast<TIsAppThemed>(reinterpret_cast<void*>(GetProcAddress(ux, "IsAppThemed"))) : nullptr;
-  }();
+    if (ux) isAppThemed = reinterpret_cast<TIsAppThemed>(reinterpret_cast<void*>(GetProcAddress(ux, "IsAppThemed")));
+  }
   return isAppThemed && isAppThemed();
 }
 
@@ -100,7 +103,10 @@ constexpr DWORD MemoStyle = WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOV
 // nothing. A multi-line edit box wants every key; with the dialog manager at
 // work it would otherwise send Tab to its parent (the panel) as
 // WM_NEXTDLGCTL and Esc as WM_CLOSE (Windows and Wine alike).
-LRESULT CALLBACK MemoProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+// Its owner removes a subclass before the window is gone, as comctl32 asks
+// (Wine's comctl32 would keep its record of the subclass otherwise).
+LRESULT CALLBACK MemoProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(wnd, &MemoProc, id);
   LRESULT code = DefSubclassProc(wnd, msg, wp, lp);
   if (msg == WM_GETDLGCODE && lp) {
     const MSG* m = reinterpret_cast<const MSG*>(lp);
@@ -161,31 +167,35 @@ void TMainForm::InitScaling() {
 
 // --- Creation ----------------------------------------------------------------
 
+void TMainForm::RegisterClasses(HINSTANCE inst) {
+  // Once per process, from the GUI thread.
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &TMainForm::WndProc;
+  wc.hInstance = inst;
+  wc.hIcon = LoadIconW(inst, L"MAINICON");
+  wc.hIconSm = static_cast<HICON>(LoadImageW(inst, L"MAINICON", IMAGE_ICON, 16, 16, 0));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = Cls(QM_MAINFORM_CLASS);
+  RegisterClassExW(&wc);
+  WNDCLASSEXW pc{};
+  pc.cbSize = sizeof(pc);
+  pc.style = CS_DBLCLKS;
+  pc.lpfnWndProc = &TMainForm::PanelProc;
+  pc.hInstance = inst;
+  pc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  pc.lpszClassName = Cls(QM_PANEL_CLASS);
+  RegisterClassExW(&pc);
+  registered = true;
+}
+
 void TMainForm::Create() {
   MainForm = this;
   HINSTANCE inst = GetModuleHandleW(nullptr);
-  static const ATOM formClass = [inst] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TMainForm::WndProc;
-    wc.hInstance = inst;
-    wc.hIcon = LoadIconW(inst, L"MAINICON");
-    wc.hIconSm = static_cast<HICON>(LoadImageW(inst, L"MAINICON", IMAGE_ICON, 16, 16, 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = Cls(QM_MAINFORM_CLASS);
-    RegisterClassExW(&wc);
-    WNDCLASSEXW pc{};
-    pc.cbSize = sizeof(pc);
-    pc.style = CS_DBLCLKS;
-    pc.lpfnWndProc = &TMainForm::PanelProc;
-    pc.hInstance = inst;
-    pc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    pc.lpszClassName = Cls(QM_PANEL_CLASS);
-    return RegisterClassExW(&pc);
-  }();
-  (void)formClass;
-
+  RegisterClasses(inst);
   InitScaling();
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   RECT r{0, 0, Scale(ClientWidth), Scale(ClientHeight)};
@@ -312,7 +322,7 @@ void TMainForm::CreateOsnLabel() {
   const RECT r = ScaleRect({9, 261, 511, 22});
   OsnLabel = std::make_unique<THrefLabel>(FHandle, idOsnLabel, r.left, r.top, r.right - r.left, r.bottom - r.top);
   OsnLabel->SetFont(LogFontOf(Verdana), GetSysColor(COLOR_WINDOWTEXT));
-  OsnLabel->SetGotoLink([this](THrefLabel* sender) { Application.Guard([&] { OsnLabelGotoLink(sender); }); });
+  OsnLabel->SetGotoLink(THrefLabel::TGotoEvent::Bind<&TMainForm::OsnLabelGotoLink>(this));
   OsnLabel->SetVisible(true);
   // It lies over the progress bar: right below Button3 in the stacking
   // order. Neither takes the focus, so the tab order is unchanged.

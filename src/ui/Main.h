@@ -138,6 +138,7 @@ class TMainForm {
   friend class TMainFormAccess;
   static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  static void RegisterClasses(HINSTANCE inst);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
