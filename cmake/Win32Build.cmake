@@ -120,3 +120,9 @@ foreach(part Bench Plant)
     include(${CMAKE_SOURCE_DIR}/cmake/${part}.cmake)
   endif()
 endforeach()
+
+# Static analysis of src/ and tools/ (and the format of every C++ file): no findings allowed.
+add_test(NAME analysis.clang-tidy COMMAND bash ${CMAKE_SOURCE_DIR}/tools/analyze.sh tidy ${CMAKE_BINARY_DIR})
+add_test(NAME analysis.cppcheck COMMAND bash ${CMAKE_SOURCE_DIR}/tools/analyze.sh cppcheck)
+add_test(NAME analysis.clang-format COMMAND bash ${CMAKE_SOURCE_DIR}/tools/analyze.sh format)
+set_tests_properties(analysis.clang-tidy PROPERTIES TIMEOUT 1200)

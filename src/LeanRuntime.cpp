@@ -76,19 +76,15 @@ void __throw_out_of_range_fmt(const char* format, ...) {
   va_list args;
   va_start(args, format);
   for (const char* p = format; *p; ++p) {
-    if (*p != '%') {
-      error.Append(*p);
-    } else if (p[1] == 's') {
+    if (p[0] == '%' && p[1] == 's') {
       error.Append(va_arg(args, const char*));
       ++p;
-    } else if (p[1] == 'z' && p[2] == 'u') {
+    } else if (p[0] == '%' && p[1] == 'z' && p[2] == 'u') {
       error.AppendNumber(va_arg(args, std::size_t));
       p += 2;
-    } else if (p[1] == '%') {
-      error.Append('%');
-      ++p;
     } else {
       error.Append(*p);
+      if (p[0] == '%' && p[1] == '%') ++p;
     }
   }
   va_end(args);

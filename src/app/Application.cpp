@@ -17,9 +17,7 @@ int TApplication::MsgBox(const std::u16string& text, UINT flags) {
   return MessageBoxW(owner, W(text), W(Title), flags);
 }
 
-void TApplication::ShowException(const std::u16string& message) {
-  MsgBox(ErrorBoxText(message), MB_OK | MB_ICONERROR);
-}
+void TApplication::ShowException(const std::u16string& message) { MsgBox(ErrorBoxText(message), MB_OK | MB_ICONERROR); }
 
 void TApplication::ShowCurrentException() {
   try {

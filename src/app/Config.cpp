@@ -24,8 +24,7 @@ std::u16string TIniFile::ReadString(const std::u16string& section, const std::u1
   return U(buf, n);
 }
 
-std::int32_t TIniFile::ReadInteger(const std::u16string& section, const std::u16string& key,
-                                   std::int32_t def) const {
+std::int32_t TIniFile::ReadInteger(const std::u16string& section, const std::u16string& key, std::int32_t def) const {
   std::int32_t value = 0;
   return TryParseIniInteger(ReadString(section, key, u""), value) ? value : def;
 }
@@ -40,8 +39,7 @@ std::vector<std::u16string> TIniFile::ReadSection(const std::u16string& section)
   std::vector<wchar_t> buf(4096);
   DWORD n = 0;
   for (;;) {
-    n = GetPrivateProfileStringW(W(section), nullptr, L"", buf.data(), static_cast<DWORD>(buf.size()),
-                                 W(FFileName));
+    n = GetPrivateProfileStringW(W(section), nullptr, L"", buf.data(), static_cast<DWORD>(buf.size()), W(FFileName));
     if (n + 2 < buf.size()) break;
     buf.resize(buf.size() * 4);
   }
@@ -65,8 +63,8 @@ void ExtractConfigurationFrom(HMODULE module, const std::u16string& path) {
   const void* data = res ? LockResource(res) : nullptr;
   if (!data && size) throw TError(FormatOne(u"Resource %s not found", u"UNIN"));
 
-  TFileHandle file(CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  TFileHandle file(
+      CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) {
     const DWORD err = GetLastError();
     throw TError(u"Cannot create file \"" + path + u"\". " + SysErrorMessage(err));
@@ -89,7 +87,7 @@ std::u16string TMainForm::ReadConfiguration() {
   AppVer = UninIni->ReadString(u"Information", u"AppVer", u"");
   DelURL = UninIni->ReadString(u"Information", u"DelURL", u"");
   const std::u16string registered = GetUninstallPath();
-  const std::u16string folder = UninIni->ReadString(u"Uninstall", u"Path", registered);
+  std::u16string folder = UninIni->ReadString(u"Uninstall", u"Path", registered);
   AskQuestion = UninIni->ReadBool(u"Uninstall", u"Question", false);
   return folder;
 }
@@ -106,11 +104,9 @@ std::u16string TMainForm::GetUninstallPath() {
 
     TRegKey full;
     result.clear();
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(key), 0, KEY_ALL_ACCESS, full.Receive()) != ERROR_SUCCESS)
-      return result;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(key), 0, KEY_ALL_ACCESS, full.Receive()) != ERROR_SUCCESS) return result;
     DWORD type = 0, bytes = 0;
-    if (RegQueryValueExW(full.Get(), L"UninstallPath", nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
-      return result;
+    if (RegQueryValueExW(full.Get(), L"UninstallPath", nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return result;
     // Only text counts: a number or raw data would make the executable's own
     // folder (the temp folder, for the relocated copy) the folder to delete.
     if ((type != REG_SZ && type != REG_EXPAND_SZ) || bytes == 0) return result;

@@ -21,8 +21,7 @@ class TIniFile {
 
   // The key's value, or def when the file, section or key is absent; at most
   // 2047 characters.
-  std::u16string ReadString(const std::u16string& section, const std::u16string& key,
-                            const std::u16string& def) const;
+  std::u16string ReadString(const std::u16string& section, const std::u16string& key, const std::u16string& def) const;
   // The key's value as a 32-bit integer (see TryParseIniInteger), else def.
   std::int32_t ReadInteger(const std::u16string& section, const std::u16string& key, std::int32_t def) const;
   // ReadInteger with 1/0 for def; true when the integer is not 0.

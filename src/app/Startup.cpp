@@ -28,13 +28,12 @@ constexpr DWORD TempBufferChars = 260;
 }
 
 void WriteWholeFile(const std::u16string& path, const std::string& bytes) {
-  TFileHandle file(CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  TFileHandle file(
+      CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) ThrowCreateError(path);
   DWORD written = 0;
-  if (!bytes.empty() &&
-      (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-       written != bytes.size()))
+  if (!bytes.empty() && (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                         written != bytes.size()))
     throw TError(u"Stream write error");
 }
 
@@ -61,11 +60,10 @@ std::string ReadWholeFile(const std::u16string& path) {
 
 // True when the open file holds exactly the bytes of the running executable.
 bool SameAsRunningExe(HANDLE candidate) {
-  TFileHandle self(CreateFileW(W(ExePath()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  TFileHandle self(CreateFileW(W(ExePath()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
   std::string mine, theirs;
-  return self.IsValid() && ReadAll(self.Get(), mine) && ReadAll(candidate, theirs) && !mine.empty() &&
-         mine == theirs;
+  return self.IsValid() && ReadAll(self.Get(), mine) && ReadAll(candidate, theirs) && !mine.empty() && mine == theirs;
 }
 
 }  // namespace
@@ -99,8 +97,8 @@ void TMainForm::RelocateToTemp() {
   // Start only what is byte for byte this executable, and hold it open with
   // writing and deletion denied until it has been started: the copy runs
   // elevated, so nothing another process left or swapped in may run instead.
-  TFileHandle copy(CreateFileW(W(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  TFileHandle copy(
+      CreateFileW(W(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (copy.IsValid() && SameAsRunningExe(copy.Get()))
     ShellExecuteW(nullptr, L"open", W(target), nullptr, nullptr, SW_SHOWNORMAL);
   Application.Terminate();

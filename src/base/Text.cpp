@@ -54,19 +54,34 @@ std::u16string Utf8ToUtf16(std::string_view s) {
     } else {
       size_t need = 0;
       unsigned min = 0;
-      if ((c & 0xE0) == 0xC0) { need = 1; cp = c & 0x1F; min = 0x80; }
-      else if ((c & 0xF0) == 0xE0) { need = 2; cp = c & 0x0F; min = 0x800; }
-      else if ((c & 0xF8) == 0xF0) { need = 3; cp = c & 0x07; min = 0x10000; }
+      if ((c & 0xE0) == 0xC0) {
+        need = 1;
+        cp = c & 0x1F;
+        min = 0x80;
+      } else if ((c & 0xF0) == 0xE0) {
+        need = 2;
+        cp = c & 0x0F;
+        min = 0x800;
+      } else if ((c & 0xF8) == 0xF0) {
+        need = 3;
+        cp = c & 0x07;
+        min = 0x10000;
+      }
       bool ok = need > 0;
       if (ok) {
         for (size_t k = 1; k <= need; ++k) {
-          if (i + k >= n || (byte(i + k) & 0xC0) != 0x80) { ok = false; break; }
+          if (i + k >= n || (byte(i + k) & 0xC0) != 0x80) {
+            ok = false;
+            break;
+          }
           cp = (cp << 6) | (byte(i + k) & 0x3F);
         }
       }
       if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-      if (ok) len = need + 1;
-      else cp = 0xFFFD;
+      if (ok)
+        len = need + 1;
+      else
+        cp = 0xFFFD;
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;

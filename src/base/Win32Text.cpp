@@ -4,9 +4,9 @@
 
 std::u16string SysErrorMessage(DWORD code) {
   wchar_t* buf = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
   std::u16string r = n ? U(buf, n) : std::u16string();
   if (buf) LocalFree(buf);
   while (!r.empty() && (r.back() <= u' ' || r.back() == u'.')) r.pop_back();

@@ -15,7 +15,9 @@ inline const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const
 inline wchar_t* W(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
 
 // API text as program text.
-inline std::u16string U(const wchar_t* s) { return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string(); }
+inline std::u16string U(const wchar_t* s) {
+  return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
+}
 inline std::u16string U(const wchar_t* s, size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
 
 // The system's description of an error code, without trailing blanks, line

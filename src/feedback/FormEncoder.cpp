@@ -8,8 +8,8 @@ bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 bool IsKeptAsIs(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'*' ||
-         c == u'-' || c == u'.' || c == u'_';
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'*' || c == u'-' ||
+         c == u'.' || c == u'_';
 }
 
 void AppendPercentByte(std::string& out, unsigned byte) {
@@ -49,8 +49,8 @@ std::u16string StripFormChars(std::u16string_view text) {
 
 std::vector<std::u16string> BuildFeedbackForm(std::u16string_view email, std::u16string_view version,
                                               std::u16string_view message, std::u16string_view appName) {
-  return {u"email=" + std::u16string(email), u"ver=" + std::u16string(version),
-          u"info=" + StripFormChars(message), u"app_title=" + std::u16string(appName)};
+  return {u"email=" + std::u16string(email), u"ver=" + std::u16string(version), u"info=" + StripFormChars(message),
+          u"app_title=" + std::u16string(appName)};
 }
 
 std::string EncodeFormComponent(std::u16string_view text) {

@@ -94,8 +94,10 @@ void THttpResponseReader::Feed(std::string_view bytes) {
         pos += n;
         FRemaining -= n;
         if (FRemaining == 0) {
-          if (FPhase == TPhase::LengthBody) Finish();
-          else StartSection(TPhase::ChunkEnd);
+          if (FPhase == TPhase::LengthBody)
+            Finish();
+          else
+            StartSection(TPhase::ChunkEnd);
         }
         break;
       }
@@ -161,15 +163,19 @@ void THttpResponseReader::HandleLine(std::string_view line) {
       HandleStatusLine(line);
       break;
     case TPhase::Headers:
-      if (line.empty()) EndHead();
-      else HandleHeader(line);
+      if (line.empty())
+        EndHead();
+      else
+        HandleHeader(line);
       break;
     case TPhase::ChunkSize:
       HandleChunkSize(line);
       break;
     case TPhase::ChunkEnd:
-      if (!line.empty()) Fail(u"The answer has a chunk longer than its size");
-      else StartSection(TPhase::ChunkSize);
+      if (!line.empty())
+        Fail(u"The answer has a chunk longer than its size");
+      else
+        StartSection(TPhase::ChunkSize);
       break;
     case TPhase::Trailers:
       if (line.empty()) Finish();
@@ -248,19 +254,26 @@ void THttpResponseReader::EndHead() {
   }
   const bool noBody = code / 100 == 1 || code == 204 || code == 304;
   const bool emptyBody = !FHasTransferEncoding && FHasLength && FLength == 0;
-  if (noBody || emptyBody) Finish();
-  else if (code / 100 == 3) FPhase = TPhase::OptionalBody;
-  else StartBody();
+  if (noBody || emptyBody)
+    Finish();
+  else if (code / 100 == 3)
+    FPhase = TPhase::OptionalBody;
+  else
+    StartBody();
 }
 
 void THttpResponseReader::StartBody() {
   if (FHasTransferEncoding) {
-    if (FChunked) StartSection(TPhase::ChunkSize);
-    else FPhase = TPhase::CloseBody;
+    if (FChunked)
+      StartSection(TPhase::ChunkSize);
+    else
+      FPhase = TPhase::CloseBody;
   } else if (FHasLength) {
     FRemaining = FLength;
-    if (FRemaining == 0) Finish();
-    else FPhase = TPhase::LengthBody;
+    if (FRemaining == 0)
+      Finish();
+    else
+      FPhase = TPhase::LengthBody;
   } else {
     FPhase = TPhase::CloseBody;
   }

@@ -11,12 +11,12 @@
 #include <string_view>
 
 struct THttpResult {
-  bool Success = false;       // a 2xx answer read to its end
-  int Code = 0;               // status code; 0 when no valid status line was read
-  std::string StatusText;     // reason phrase as sent
-  std::string Body;           // body bytes, cut at the reader's keep limit
-  std::uint64_t BodySize = 0; // body bytes received, kept or not
-  std::u16string ErrorText;   // empty on success
+  bool Success = false;        // a 2xx answer read to its end
+  int Code = 0;                // status code; 0 when no valid status line was read
+  std::string StatusText;      // reason phrase as sent
+  std::string Body;            // body bytes, cut at the reader's keep limit
+  std::uint64_t BodySize = 0;  // body bytes received, kept or not
+  std::u16string ErrorText;    // empty on success
 };
 
 enum class THttpReadState {
@@ -50,7 +50,18 @@ class THttpResponseReader {
   const THttpResult& Result() const { return FResult; }
 
  private:
-  enum class TPhase { StatusLine, Headers, OptionalBody, LengthBody, ChunkSize, ChunkData, ChunkEnd, Trailers, CloseBody, Done };
+  enum class TPhase {
+    StatusLine,
+    Headers,
+    OptionalBody,
+    LengthBody,
+    ChunkSize,
+    ChunkData,
+    ChunkEnd,
+    Trailers,
+    CloseBody,
+    Done
+  };
 
   bool TakeLine(std::string_view bytes, std::size_t& pos);
   void HandleLine(std::string_view line);
@@ -73,7 +84,7 @@ class THttpResponseReader {
   bool FHasTransferEncoding = false;
   bool FHasLength = false;
   std::uint64_t FLength = 0;
-  std::uint64_t FRemaining = 0;   // of the Content-Length body or the current chunk
+  std::uint64_t FRemaining = 0;  // of the Content-Length body or the current chunk
   THttpResult FResult;
 };
 

@@ -13,9 +13,9 @@ struct THttpUrl {
   std::u16string ErrorText;  // why the address cannot be used; empty when Ok
   std::string Host;          // name or address to connect to (IPv6 without brackets)
   std::uint16_t Port = 80;
-  std::string PortText;      // the port as written; empty when none is named
-  std::string Target;        // request target: path, and "?" + query when present
-  std::string HostHeader;    // value of the Host header
+  std::string PortText;    // the port as written; empty when none is named
+  std::string Target;      // request target: path, and "?" + query when present
+  std::string HostHeader;  // value of the Host header
 };
 
 // Splits an http address (scheme compared without regard to case). https

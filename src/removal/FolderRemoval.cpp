@@ -17,9 +17,7 @@ namespace {
 
 // A subfolder to walk: the directory bit without the reparse-point bit. An
 // entry with both is a link to a folder and is treated like a file.
-bool IsSubfolder(DWORD attrs) {
-  return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(attrs & FILE_ATTRIBUTE_REPARSE_POINT);
-}
+bool IsSubfolder(DWORD attrs) { return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(attrs & FILE_ATTRIBUTE_REPARSE_POINT); }
 
 // Every entry of the listing of pattern, "." and ".." included.
 template <class Visit>
@@ -56,8 +54,7 @@ std::u16string FullPathName(const std::u16string& path) {
 // exists (8.3 names expanded), one letter case.
 std::u16string ComparableForm(const std::u16string& path) {
   const std::u16string full = FullPathName(path);
-  std::u16string form =
-      FilledOr(full, [&](wchar_t* buf, DWORD size) { return GetLongPathNameW(W(full), buf, size); });
+  std::u16string form = FilledOr(full, [&](wchar_t* buf, DWORD size) { return GetLongPathNameW(W(full), buf, size); });
   if (!form.empty()) CharUpperBuffW(W(form.data()), static_cast<DWORD>(form.size()));
   return form;
 }
@@ -124,12 +121,29 @@ TProtectedFolders SystemFolders() {
     if (ClassifyPath(path) != TPathShape::Relative) list.push_back(ComparableForm(path));
   };
   static const KNOWNFOLDERID* const known[] = {
-      &FOLDERID_Windows,         &FOLDERID_System,          &FOLDERID_SystemX86,       &FOLDERID_ProgramFiles,
-      &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesCommon, &FOLDERID_ProgramFilesCommonX86,
-      &FOLDERID_ProgramData,     &FOLDERID_Profile,         &FOLDERID_Public,          &FOLDERID_Desktop,
-      &FOLDERID_PublicDesktop,   &FOLDERID_Documents,       &FOLDERID_PublicDocuments, &FOLDERID_StartMenu,
-      &FOLDERID_Programs,        &FOLDERID_Startup,         &FOLDERID_CommonStartMenu, &FOLDERID_CommonPrograms,
-      &FOLDERID_CommonStartup,   &FOLDERID_SendTo,          &FOLDERID_RoamingAppData,  &FOLDERID_LocalAppData,
+      &FOLDERID_Windows,
+      &FOLDERID_System,
+      &FOLDERID_SystemX86,
+      &FOLDERID_ProgramFiles,
+      &FOLDERID_ProgramFilesX86,
+      &FOLDERID_ProgramFilesCommon,
+      &FOLDERID_ProgramFilesCommonX86,
+      &FOLDERID_ProgramData,
+      &FOLDERID_Profile,
+      &FOLDERID_Public,
+      &FOLDERID_Desktop,
+      &FOLDERID_PublicDesktop,
+      &FOLDERID_Documents,
+      &FOLDERID_PublicDocuments,
+      &FOLDERID_StartMenu,
+      &FOLDERID_Programs,
+      &FOLDERID_Startup,
+      &FOLDERID_CommonStartMenu,
+      &FOLDERID_CommonPrograms,
+      &FOLDERID_CommonStartup,
+      &FOLDERID_SendTo,
+      &FOLDERID_RoamingAppData,
+      &FOLDERID_LocalAppData,
   };
   for (const KNOWNFOLDERID* id : known) add(system.Folders, KnownFolder(*id));
   // A 32-bit process on 64-bit Windows is told the x86 folders above; the

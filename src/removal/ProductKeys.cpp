@@ -1,13 +1,13 @@
 #include "removal/ProductKeys.h"
 
 const std::array<std::u16string_view, 81> AssocExts = {
-    u"QWP",  u"IFO",  u"BDMV", u"MPLS", u"M3U",  u"ASX",   u"LST",  u"PLS",  u"CUE",  u"TS",  u"AVI",  u"AVS",
-    u"OGM",  u"OGX",  u"OGV",  u"MPG",  u"MKV",  u"3GP",   u"MOV",  u"ASF",  u"DIVX", u"M1V", u"M2V",  u"MPE",
-    u"MPEG", u"MPV",  u"M4V",  u"MP4",  u"MTS",  u"TP",    u"QT",   u"FLV",  u"F4V",  u"RM",  u"RMVB", u"RV",
-    u"VOB",  u"WM",   u"WMV",  u"M2TS", u"HDMOV", u"EVO",  u"BIK",  u"WEBM", u"MP3",  u"OGG", u"WAV",  u"MKA",
-    u"M4A",  u"AAC",  u"APE",  u"AT3",  u"OMA",  u"FLAC",  u"RAM",  u"AOB",  u"WMA",  u"CDA", u"AIF",  u"AIFC",
-    u"AIFF", u"AC3",  u"AU",   u"MP1",  u"MP2",  u"MPA",   u"MPC",  u"WV",   u"MOD",  u"S3M", u"XM",   u"IT",
-    u"MO3",  u"RA",   u"SND",  u"DTS",  u"KAR",  u"MID",   u"MIDI", u"RMI",  u"AMR",
+    u"QWP",  u"IFO", u"BDMV", u"MPLS", u"M3U",   u"ASX",  u"LST",  u"PLS",  u"CUE",  u"TS",  u"AVI",  u"AVS",
+    u"OGM",  u"OGX", u"OGV",  u"MPG",  u"MKV",   u"3GP",  u"MOV",  u"ASF",  u"DIVX", u"M1V", u"M2V",  u"MPE",
+    u"MPEG", u"MPV", u"M4V",  u"MP4",  u"MTS",   u"TP",   u"QT",   u"FLV",  u"F4V",  u"RM",  u"RMVB", u"RV",
+    u"VOB",  u"WM",  u"WMV",  u"M2TS", u"HDMOV", u"EVO",  u"BIK",  u"WEBM", u"MP3",  u"OGG", u"WAV",  u"MKA",
+    u"M4A",  u"AAC", u"APE",  u"AT3",  u"OMA",   u"FLAC", u"RAM",  u"AOB",  u"WMA",  u"CDA", u"AIF",  u"AIFC",
+    u"AIFF", u"AC3", u"AU",   u"MP1",  u"MP2",   u"MPA",  u"MPC",  u"WV",   u"MOD",  u"S3M", u"XM",   u"IT",
+    u"MO3",  u"RA",  u"SND",  u"DTS",  u"KAR",   u"MID",  u"MIDI", u"RMI",  u"AMR",
 };
 
 namespace {
@@ -26,9 +26,9 @@ std::vector<TRegKeyPath> ProductClassKeys() {
   keys.reserve(332);
   AppendFileTypes(keys, TRegRoot::ClassesRoot, u"");
 
-  for (const char16_t* path : {u"SOFTWARE\\Classes\\QWV4_Shared", u"SOFTWARE\\Classes\\Applications\\QW.exe",
-                               u"SOFTWARE\\Classes\\Directory\\shell\\QW_Enqueue",
-                               u"SOFTWARE\\Classes\\Directory\\shell\\QW_PlayIn"})
+  for (const char16_t* path :
+       {u"SOFTWARE\\Classes\\QWV4_Shared", u"SOFTWARE\\Classes\\Applications\\QW.exe",
+        u"SOFTWARE\\Classes\\Directory\\shell\\QW_Enqueue", u"SOFTWARE\\Classes\\Directory\\shell\\QW_PlayIn"})
     keys.push_back({TRegRoot::CurrentUser, path});
   AppendFileTypes(keys, TRegRoot::CurrentUser, u"Software\\Classes\\");
 
@@ -45,6 +45,6 @@ std::vector<TRegKeyPath> ProductClassKeys() {
 
 std::vector<TRegKeyPath> ProductUninstallKeys(std::u16string_view appName) {
   if (appName.empty() || appName.find(u'\\') != std::u16string_view::npos) return {};
-  return {{TRegRoot::LocalMachine,
-           u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + std::u16string(appName)}};
+  return {
+      {TRegRoot::LocalMachine, u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + std::u16string(appName)}};
 }

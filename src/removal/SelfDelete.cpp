@@ -38,7 +38,7 @@ std::u16string PathForm(const std::u16string& path, Api api) {
 std::u16string WriteSelfDeleteBatch(const std::u16string& exePath) {
   std::u16string dir = PathForm(ExtractFilePath(exePath), GetLongPathNameW);
   if (!dir.empty() && dir.back() != u'\\') dir += u'\\';
-  const std::u16string bat = dir + std::u16string(SelfDeleteBatchName);
+  std::u16string bat = dir + std::u16string(SelfDeleteBatchName);
   // A fresh file only: whatever holds the name now (an earlier run's file,
   // or a link planted in its place) goes first and is never written through
   // or started.

@@ -26,7 +26,7 @@ std::u16string ReadTextValue(HKEY key, const std::u16string& name) {
   if (!key || RegQueryValueExW(key, W(name), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
   if (type != REG_SZ && type != REG_EXPAND_SZ) throw TError(FormatOne(u"Invalid data type for '%s'", name));
   std::u16string data(size / sizeof(char16_t) + 1, u'\0');
-  size = static_cast<DWORD>(data.size() * sizeof(char16_t));
+  size = static_cast<DWORD>(data.size()) * sizeof(char16_t);
   if (RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
     return {};
   data.resize(std::min<size_t>(data.size(), size / sizeof(char16_t)));

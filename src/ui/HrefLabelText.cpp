@@ -6,9 +6,12 @@ std::vector<std::u16string> ExtractWordsOf(std::u16string_view caption) {
   std::u16string text;
   text.reserve(caption.size() + 8);
   for (const char16_t c : caption) {
-    if (c == u'<') text += u"\r\n<";
-    else if (c == u'>') text += u">\r\n";
-    else text += c;
+    if (c == u'<')
+      text += u"\r\n<";
+    else if (c == u'>')
+      text += u">\r\n";
+    else
+      text += c;
   }
   return SplitLines(text);
 }

@@ -9,10 +9,8 @@ namespace {
 
 constexpr size_t MaxValueLength = 255;
 
-// The web site: root page for the Russian and Ukrainian sections, English
-// home page for the others.
-#define QM_SITE u"quillmoor.example"
-
+// Key 10 is the web site's root page in the Russian and Ukrainian sections and
+// its English home page in the others.
 // Every line of the Polish section but its last ends in U+000B (its empty line
 // is that one character): the lookups trim it away.
 const char16_t* const Table[] = {
@@ -29,8 +27,8 @@ const char16_t* const Table[] = {
     u"7=Отправить",
     u"8=Вы не заполнили поле e-mail-адреса или текст сообщения.",
     u"9=Продолжить",
-    u"10=http://" QM_SITE u"/",
-    u"11=Посетить сайт проекта (" QM_SITE u")",
+    u"10=http://quillmoor.example/",
+    u"11=Посетить сайт проекта (quillmoor.example)",
     u"",
     u"[#lang1]",
     u"Name=Ukrainian",
@@ -45,8 +43,8 @@ const char16_t* const Table[] = {
     u"7=Відправити",
     u"8=Ви не заповнили поле ел. адреса або текст повідомлення, будь-ласка заповніть.",
     u"9=Продовжити",
-    u"10=http://" QM_SITE u"/",
-    u"11=Посетить сайт проекта (" QM_SITE u")",
+    u"10=http://quillmoor.example/",
+    u"11=Посетить сайт проекта (quillmoor.example)",
     u"",
     u"[#lang2]",
     u"Name=English",
@@ -61,7 +59,7 @@ const char16_t* const Table[] = {
     u"7=Send",
     u"8=You did not fill the e-mail address or message body.",
     u"9=Continue",
-    u"10=http://" QM_SITE u"/en/home/",
+    u"10=http://quillmoor.example/en/home/",
     u"11=Visit Quillmoor web-site",
     u"",
     u"[#lang3]",
@@ -77,8 +75,8 @@ const char16_t* const Table[] = {
     u"7=Verzenden",
     u"8=U heeft het e-mailadres of de hoofdtekst van het bericht niet ingevuld.",
     u"9=Doorgaan",
-    u"10=http://" QM_SITE u"/en/home/",
-    u"11=Bezoek Quillmoor's website (" QM_SITE u")",
+    u"10=http://quillmoor.example/en/home/",
+    u"11=Bezoek Quillmoor's website (quillmoor.example)",
     u"",
     u"[#lang4]\v",
     u"Name=Polish\v",
@@ -93,12 +91,10 @@ const char16_t* const Table[] = {
     u"7=Wyślij\v",
     u"8=Nie wypełniłeś pola adresu e-mail lub pola wiadomości tekstowej.\v",
     u"9=Kontynuuj\v",
-    u"10=http://" QM_SITE u"/en/home/\v",
+    u"10=http://quillmoor.example/en/home/\v",
     u"11=Odwiedź stronę Quillmoor",
 };
 static_assert(sizeof(Table) / sizeof(Table[0]) == 79, "the language table has 79 lines");
-
-#undef QM_SITE
 
 }  // namespace
 
@@ -134,11 +130,17 @@ std::u16string GetLangValue(const TStrings& table, int index, std::u16string_vie
 
 int LangIndexFromLangId(std::uint16_t langId) {
   switch (langId) {
-    case 1049: return 0;
-    case 1058: return 1;
-    case 1033: return 2;
-    case 1043: return 3;
-    case 1045: return 4;
-    default: return 2;
+    case 1049:
+      return 0;
+    case 1058:
+      return 1;
+    case 1033:
+      return 2;
+    case 1043:
+      return 3;
+    case 1045:
+      return 4;
+    default:
+      return 2;
   }
 }

@@ -534,10 +534,8 @@ void TMainForm::UpdateDefaultButton() {
 }
 
 void TMainForm::OnCommand(int id, int code) {
-  if ((code == BN_SETFOCUS || code == BN_KILLFOCUS) && (id == idInsButton || id == idButton3))
-    PostMessageW(FHandle, WM_UPDATEDEFAULTBUTTON, 0, 0);
-  else if (code == EN_SETFOCUS)
-    PostMessageW(FHandle, WM_UPDATEDEFAULTBUTTON, 0, 0);
+  const bool buttonFocus = (code == BN_SETFOCUS || code == BN_KILLFOCUS) && (id == idInsButton || id == idButton3);
+  if (buttonFocus || code == EN_SETFOCUS) PostMessageW(FHandle, WM_UPDATEDEFAULTBUTTON, 0, 0);
   if (code != BN_CLICKED) return;
   // Esc arrives as IDCANCEL and Enter without a default button as IDOK: no
   // control has those identifiers, so nothing answers them.

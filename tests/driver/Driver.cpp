@@ -87,7 +87,8 @@ int wmain(int argc, wchar_t** argv) {
     if (!w) return 1;
     const std::wstring t = Text(w);
     char out[16384];
-    const int n = WideCharToMultiByte(CP_UTF8, 0, t.c_str(), static_cast<int>(t.size()), out, sizeof(out), nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, t.c_str(), static_cast<int>(t.size()), out, sizeof(out), nullptr, nullptr);
     fwrite(out, 1, static_cast<size_t>(n), stdout);
     fputc('\n', stdout);
     return 0;
@@ -103,9 +104,8 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"panel-click" && argc > 4) {
     HWND panel = GetDlgItem(form, 1001);
     const LPARAM at = MAKELPARAM(_wtoi(argv[3]), _wtoi(argv[4]));
-    return panel && PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageW(panel, WM_LBUTTONUP, 0, at)
-               ? 0
-               : 1;
+    return panel && PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageW(panel, WM_LBUTTONUP, 0, at) ? 0
+                                                                                                                    : 1;
   }
   fwprintf(stderr, L"qmdriver: unknown command %ls\n", cmd.c_str());
   return 2;

@@ -94,8 +94,8 @@ std::vector<TKey> ForeignKeys() {
 }
 
 struct TScenario {
-  bool Registered = true;          // the product's Uninstall entry exists
-  bool PathElsewhere = false;      // the registered folder differs from "Path"
+  bool Registered = true;      // the product's Uninstall entry exists
+  bool PathElsewhere = false;  // the registered folder differs from "Path"
   std::string DelUrl = "http://127.0.0.1:9/none";
 };
 
@@ -164,8 +164,9 @@ class Uninstall : public ::testing::Test {
     std::string ini = "[Information]\r\nAppName=Quillmoor\r\nAppVer=4.5.1\r\nDelURL=" + s.DelUrl +
                       "\r\nStartName=Quillmoor\r\n[Uninstall]\r\nQuestion=1\r\n";
     if (s.PathElsewhere) ini += "Path=" + Narrow(FProduct) + "\r\n";
-    ini += "[Shortcuts]\r\nA=Desk\r\nB=Send\r\nC=Desk\r\n[Desk]\r\nFileName=Quillmoor.exe\r\nName=Quillmoor\r\nInto=0\r\n"
-           "[Send]\r\nFileName=Quillmoor.exe\r\nName=Quillmoor playlist\r\nInto=2\r\n";
+    ini +=
+        "[Shortcuts]\r\nA=Desk\r\nB=Send\r\nC=Desk\r\n[Desk]\r\nFileName=Quillmoor.exe\r\nName=Quillmoor\r\nInto=0\r\n"
+        "[Send]\r\nFileName=Quillmoor.exe\r\nName=Quillmoor playlist\r\nInto=2\r\n";
     MakeConfiguredExe(FProduct + u"\\uninstall.exe", ini);
   }
 
@@ -246,8 +247,8 @@ class Uninstall : public ::testing::Test {
   }
 
   void ExpectNothingRemoved() {
-    for (const char16_t* f : {u"\\Quillmoor.exe", u"\\Readme.txt", u"\\hidden.dat", u"\\Skins\\Dark\\Dark.qsk",
-                              u"\\uninstall.exe"})
+    for (const char16_t* f :
+         {u"\\Quillmoor.exe", u"\\Readme.txt", u"\\hidden.dat", u"\\Skins\\Dark\\Dark.qsk", u"\\uninstall.exe"})
       EXPECT_TRUE(FileExists(FProduct + f)) << Narrow(f);
     for (const TKey& k : ProductKeys()) EXPECT_TRUE(KeyExists(k)) << Narrow(k.Path);
     EXPECT_TRUE(FileExists(FPrograms + u"\\Quillmoor\\Quillmoor.lnk"));

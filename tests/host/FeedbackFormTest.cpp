@@ -44,8 +44,7 @@ TEST(FeedbackForm, SplitsEachLineAtItsFirstEquals) {
 }
 
 TEST(FeedbackForm, BuildsTheExampleBody) {
-  const std::string body =
-      EncodeForm(BuildFeedbackForm(u"x@y", u"1.0", u"Too slow\r\nBye & thanks #1", u"Quillmoor"));
+  const std::string body = EncodeForm(BuildFeedbackForm(u"x@y", u"1.0", u"Too slow\r\nBye & thanks #1", u"Quillmoor"));
   EXPECT_EQ(body, "email=x%40y&ver=1.0&info=Too+slow%0D%0ABye++thanks+1&app_title=Quillmoor");
   EXPECT_EQ(body.size(), 72u);
 }

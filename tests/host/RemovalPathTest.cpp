@@ -18,7 +18,7 @@ TEST(RemovalPath, Shapes) {
       {u"\\foo", TPathShape::Relative},  // root of the current drive
       {u"/foo", TPathShape::Relative},
       {u"C:", TPathShape::Relative},
-      {u"C:foo", TPathShape::Relative},  // current folder of drive C:
+      {u"C:foo", TPathShape::Relative},           // current folder of drive C:
       {u"\\\\.\\C:\\foo", TPathShape::Relative},  // device namespace
       {u"\\\\?\\Volume{0b1c}\\foo", TPathShape::Relative},
       {u"\\\\", TPathShape::Relative},
@@ -79,14 +79,28 @@ TEST(RemovalPath, ProtectedFoldersAndTheirNeighbours) {
       {u"C:\\WINDOWS", u"C:\\WINDOWS\\SYSTEM32", u"C:\\PROGRAM FILES", u"C:\\PROGRAM FILES\\COMMON FILES",
        u"C:\\USERS\\BOB\\APPDATA\\ROAMING", u"C:\\USERS\\BOB\\APPDATA\\LOCAL\\TEMP", u""},
       {u"C:\\USERS"}};
-  for (const char16_t* refused : {
-           u"", u"relative", u"\\Windows", u"C:Windows", u"C:\\", u"\\\\server\\share", u"\\\\?\\C:\\",
-           u"C:\\Windows", u"c:\\windows\\system32", u"C:\\Windows\\.", u"C:\\\\Windows\\\\\\\\",
-           u"C:\\Windows\\System32\\..", u"\\\\?\\C:\\Windows", u"C:\\Program Files",
-           u"C:\\Program Files\\Common Files\\", u"C:\\Users", u"C:\\Users\\Public", u"C:\\Users\\bob",
-           u"C:\\Users\\bob\\AppData",  // holds a protected folder
-           u"C:\\Users\\bob\\AppData\\Roaming", u"C:\\Users\\bob\\AppData\\Local\\Temp",
-           u"C:\\Users\\bob\\AppData\\Local\\Temp\\sub\\.."})
+  for (const char16_t* refused : {u"",
+                                  u"relative",
+                                  u"\\Windows",
+                                  u"C:Windows",
+                                  u"C:\\",
+                                  u"\\\\server\\share",
+                                  u"\\\\?\\C:\\",
+                                  u"C:\\Windows",
+                                  u"c:\\windows\\system32",
+                                  u"C:\\Windows\\.",
+                                  u"C:\\\\Windows\\\\\\\\",
+                                  u"C:\\Windows\\System32\\..",
+                                  u"\\\\?\\C:\\Windows",
+                                  u"C:\\Program Files",
+                                  u"C:\\Program Files\\Common Files\\",
+                                  u"C:\\Users",
+                                  u"C:\\Users\\Public",
+                                  u"C:\\Users\\bob",
+                                  u"C:\\Users\\bob\\AppData",  // holds a protected folder
+                                  u"C:\\Users\\bob\\AppData\\Roaming",
+                                  u"C:\\Users\\bob\\AppData\\Local\\Temp",
+                                  u"C:\\Users\\bob\\AppData\\Local\\Temp\\sub\\.."})
     EXPECT_FALSE(IsRemovableFolder(refused, system)) << N(refused);
   for (const char16_t* allowed :
        {u"C:\\Program Files\\Quillmoor", u"C:\\Program Files\\Common Files\\Quillmoor", u"C:\\Windows2",
@@ -98,8 +112,8 @@ TEST(RemovalPath, ProtectedFoldersAndTheirNeighbours) {
 TEST(RemovalPath, PlainNames) {
   for (const char16_t* name : {u"Quillmoor", u"Quillmoor Player", u" Quill moor ", u"a.b", u"..a", u"x..", u"Плеер"})
     EXPECT_TRUE(IsPlainName(name)) << N(name);
-  for (const char16_t* name : {u"", u"   ", u"\t", u".", u"..", u"...", u". .", u" .. ", u"a\\b", u"\\", u"a/b",
-                               u"C:", u"C:x", u"..\\..\\Windows"})
+  for (const char16_t* name : {u"", u"   ", u"\t", u".", u"..", u"...", u". .", u" .. ", u"a\\b", u"\\", u"a/b", u"C:",
+                               u"C:x", u"..\\..\\Windows"})
     EXPECT_FALSE(IsPlainName(name)) << N(name);
 }
 

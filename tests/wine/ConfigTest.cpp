@@ -28,7 +28,8 @@ TEST(IniFile, ReadsTextsIntegersFlagsAndSections) {
   EXPECT_EQ(ini.ReadString(u"Nowhere", u"AppName", u""), u"");
   EXPECT_EQ(ini.ReadString(u"Information", u"Long", u""), std::u16string(2047, u'v'));
 
-  for (const char16_t* key : {u"q1", u"q2", u"qm", u"qh"}) EXPECT_TRUE(ini.ReadBool(u"Uninstall", key, false)) << Narrow(key);
+  for (const char16_t* key : {u"q1", u"q2", u"qm", u"qh"})
+    EXPECT_TRUE(ini.ReadBool(u"Uninstall", key, false)) << Narrow(key);
   for (const char16_t* key : {u"q0", u"qy", u"q1a", u"qe", u"absent"})
     EXPECT_FALSE(ini.ReadBool(u"Uninstall", key, false)) << Narrow(key);
 
@@ -116,7 +117,8 @@ class UninstallPath : public ::testing::Test {
     Application.MessageBoxHook = nullptr;
     AppName.clear();
     MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {}
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
   }
   // True when the close operation has requested the end of the process.
   static bool EndRequested() {

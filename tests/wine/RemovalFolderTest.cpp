@@ -203,10 +203,10 @@ TEST_F(RemovalFolder, TheSystemsFoldersAreNeverWalked) {
       TempDir(),
       temp,
       profile,
-      profile + u"\\..",  // the Users folder
+      profile + u"\\..",             // the Users folder
       KnownFolder(FOLDERID_Public),  // direct children of the Users folder
       profile + u"\\..\\QmTestOtherUser",
-      profile + u"\\AppData",        // holds protected folders
+      profile + u"\\AppData",  // holds protected folders
       KnownFolder(FOLDERID_Desktop),
       KnownFolder(FOLDERID_Documents),
       KnownFolder(FOLDERID_Programs),
@@ -218,10 +218,11 @@ TEST_F(RemovalFolder, TheSystemsFoldersAreNeverWalked) {
   // canaries too.
   MakeDir(dir / u"relative");
   ASSERT_TRUE(SetCurrentDirectoryW(W(dir.Path())));
-  const std::vector<std::u16string> relative = {u"",          u"relative",  u"C:relative", u".",
-                                     u"\\qmtest\\scratch\\protect\\relative"};
-  const std::vector<std::u16string> unreachable = {u"\\\\server\\share", u"\\\\server\\share\\", u"\\\\?\\UNC\\server\\share",
-                                        u"\\\\.\\C:\\qmtest\\scratch\\protect"};
+  const std::vector<std::u16string> relative = {u"", u"relative", u"C:relative", u".",
+                                                u"\\qmtest\\scratch\\protect\\relative"};
+  const std::vector<std::u16string> unreachable = {u"\\\\server\\share", u"\\\\server\\share\\",
+                                                   u"\\\\?\\UNC\\server\\share",
+                                                   u"\\\\.\\C:\\qmtest\\scratch\\protect"};
 
   CreateDirectoryW(W(profile + u"\\..\\QmTestOtherUser"), nullptr);
   std::vector<std::u16string> canaries;

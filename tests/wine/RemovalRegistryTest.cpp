@@ -99,7 +99,7 @@ TEST_F(RemovalRegistry, RemovesTheProductsKeysWithTheirSubtreesAndNothingElse) {
   for (const char16_t* product : {u"QWV4.AVI", u"KX2.AMR", u"QWV4.QWP"})
     EXPECT_FALSE(KeyExists({HKEY_CLASSES_ROOT, product})) << Narrow(product);
   for (const std::u16string& product : {Classes + u"QWV4_Shared", Classes + u"Applications\\QW.exe",
-                                       Classes + u"Directory\\shell\\QW_Enqueue", Classes + u"QWV4.MP3"})
+                                        Classes + u"Directory\\shell\\QW_Enqueue", Classes + u"QWV4.MP3"})
     EXPECT_FALSE(KeyExists({HKEY_CURRENT_USER, product})) << Narrow(product);
   EXPECT_FALSE(KeyExists({HKEY_LOCAL_MACHINE, u"SOFTWARE\\Clients\\Media\\Quillmoor v45up"}));
   EXPECT_FALSE(KeyExists({HKEY_LOCAL_MACHINE, Uninstall + u"QmTest Cleanup"}));

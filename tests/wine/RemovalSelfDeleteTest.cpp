@@ -33,10 +33,15 @@ TEST(SelfDelete, TheBatchFileIsAnsiWithCrLfAndReplacesAnOldOne) {
   const std::u16string bat = WriteSelfDeleteBatch(U(shortExe));
 
   EXPECT_EQ(bat, dir / u"$$QW_DEL.bat");
-  EXPECT_EQ(ReadBytes(bat), ":try\r\n"
-                            "del \"" + exe + "\"\r\n"
-                            "if exist \"" + exe + "\" goto try\r\n"
-                            "del \"C:\\qmtest\\scratch\\self bat\\$$QW_DEL.bat\"\r\n");
+  EXPECT_EQ(ReadBytes(bat),
+            ":try\r\n"
+            "del \"" +
+                exe +
+                "\"\r\n"
+                "if exist \"" +
+                exe +
+                "\" goto try\r\n"
+                "del \"C:\\qmtest\\scratch\\self bat\\$$QW_DEL.bat\"\r\n");
 
   // With the long path the name comes out in the ANSI code page, one byte a
   // character, with no byte-order mark.

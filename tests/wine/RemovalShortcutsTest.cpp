@@ -115,7 +115,8 @@ TEST_F(RemovalShortcuts, RemovesTheGroupAndTheListedShortcuts) {
   EXPECT_TRUE(FileExists(In(u"Programs", u"Other Group\\Other.lnk")));
   EXPECT_FALSE(FileExists(In(u"Desktop", u"Quill.lnk")));
   EXPECT_FALSE(FileExists(In(u"SendTo", u"Quill Send")));
-  for (const char16_t* f : {u"Quill", u"Other.lnk", u"One.lnk"}) EXPECT_TRUE(FileExists(In(u"Desktop", f))) << Narrow(f);
+  for (const char16_t* f : {u"Quill", u"Other.lnk", u"One.lnk"})
+    EXPECT_TRUE(FileExists(In(u"Desktop", f))) << Narrow(f);
   for (const char16_t* f : {u"Quill Send.lnk", u"One"}) EXPECT_TRUE(FileExists(In(u"SendTo", f))) << Narrow(f);
 }
 

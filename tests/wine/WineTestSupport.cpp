@@ -1,6 +1,5 @@
 #include "wine/WineTestSupport.h"
 
-
 #include <gtest/gtest.h>
 
 #include "base/Text.h"

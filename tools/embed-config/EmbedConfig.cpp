@@ -18,7 +18,8 @@ int Fail(const wchar_t* what, const std::wstring& path, DWORD err = 0) {
   if (err) {
     wchar_t* text = nullptr;
     if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) && text) {
+                       nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) &&
+        text) {
       msg += L" (";
       msg += text;
       while (!msg.empty() && (msg.back() == L'\n' || msg.back() == L'\r' || msg.back() == L' ')) msg.pop_back();
@@ -87,8 +88,9 @@ bool HoldsConfig(const std::wstring& path, const std::vector<char>& data) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
-    fwprintf(stderr, L"usage: embed-config TARGET.exe CONFIG.ini\n"
-                     L"Writes CONFIG.ini into TARGET.exe as the resource UNIN of type LIST.\n");
+    fwprintf(stderr,
+             L"usage: embed-config TARGET.exe CONFIG.ini\n"
+             L"Writes CONFIG.ini into TARGET.exe as the resource UNIN of type LIST.\n");
     return 2;
   }
   const std::wstring target = argv[1], config = argv[2];
