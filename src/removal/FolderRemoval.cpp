@@ -92,26 +92,20 @@ std::int32_t CountTree(const std::u16string& path) {
   return n;
 }
 
-void DeleteTree(const std::u16string& path, HWND bar) {
+void DeleteTree(const std::u16string& path, TProgressStepper& progress) {
   ForEachEntry(path + u"\\*.*", [&](const std::u16string& name, DWORD attrs) {
     const std::u16string full = path + u"\\" + name;
     if (IsSubfolder(attrs)) {
-      if (name != u"." && name != u"..") DeleteTree(full, bar);
+      if (name != u"." && name != u"..") DeleteTree(full, progress);
       return;
     }
     // Links keep their attributes: Wine applies an attribute change to the
     // folder a link points to, and that folder is not ours.
     if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT) && attrs != FILE_ATTRIBUTE_ARCHIVE)
       SetFileAttributesW(W(full), FILE_ATTRIBUTE_ARCHIVE);
-    if (DeleteFileOrLink(full)) StepProgress(bar);
+    if (DeleteFileOrLink(full)) progress.Step();
   });
   RemoveDirectoryW(W(path));
-}
-
-// The drawn length of a bar in pixels.
-int BarLength(int pos, const PBRANGE& range, int width) {
-  if (range.iHigh <= range.iLow) return 0;
-  return MulDiv(std::clamp(pos, range.iLow, range.iHigh) - range.iLow, width, range.iHigh - range.iLow);
 }
 
 // The system's own folders, in the form they are compared.
@@ -199,29 +193,49 @@ std::int32_t CountEntries(const std::u16string& path) {
 }
 
 void TMainForm::DeleteFolder(const std::u16string& path) {
-  if (const auto folder = RemovableFolder(path)) DeleteTree(*folder, PB.Handle);
+  if (const auto folder = RemovableFolder(path)) {
+    TProgressStepper progress(PB.Handle);
+    DeleteTree(*folder, progress);
+  }
 }
 
-void StepProgress(HWND bar) {
+TProgressStepper::TProgressStepper(HWND bar) : FBar(bar) {
   if (!bar) return;
   PBRANGE range{};
   SendMessageW(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-  const int before = static_cast<int>(SendMessageW(bar, PBM_DELTAPOS, 1, 0));
-  const int pos = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
   RECT client{};
   GetClientRect(bar, &client);
-  if (BarLength(before, range, client.right) == BarLength(pos, range, client.right)) return;
+  FThrottle.emplace(range.iLow, range.iHigh, client.right, static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0)));
+}
+
+void TProgressStepper::Step() {
+  if (FThrottle && FThrottle->Step(GetTickCount64())) Draw();
+}
+
+void TProgressStepper::Finish() {
+  if (FThrottle && FThrottle->Pending()) Draw();
+}
+
+void TProgressStepper::Draw() {
+  const ULONGLONG start = GetTickCount64();
+  const int pos = FThrottle->Position();
+  const int high = FThrottle->High();
   // A themed bar (common controls 6) glides up to a higher position on timer
   // messages, and none are handled while the removal runs; a lower position
   // it draws at once. So the bar steps one past the position and back.
-  if (pos < range.iHigh) {
-    SendMessageW(bar, PBM_SETPOS, pos + 1, 0);
-    SendMessageW(bar, PBM_SETPOS, pos, 0);
+  // (Wine's bar paints itself within each PBM_SETPOS.)
+  if (pos < high) {
+    SendMessageW(FBar, PBM_SETPOS, pos + 1, 0);
+    SendMessageW(FBar, PBM_SETPOS, pos, 0);
   } else {
-    SendMessageW(bar, PBM_SETRANGE32, range.iLow, range.iHigh + 1);
-    SendMessageW(bar, PBM_SETPOS, pos + 1, 0);
-    SendMessageW(bar, PBM_SETPOS, pos, 0);
-    SendMessageW(bar, PBM_SETRANGE32, range.iLow, range.iHigh);
+    PBRANGE range{};
+    SendMessageW(FBar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    SendMessageW(FBar, PBM_SETRANGE32, range.iLow, range.iHigh + 1);
+    SendMessageW(FBar, PBM_SETPOS, pos + 1, 0);
+    SendMessageW(FBar, PBM_SETPOS, pos, 0);
+    SendMessageW(FBar, PBM_SETRANGE32, range.iLow, range.iHigh);
   }
-  RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  RedrawWindow(FBar, nullptr, nullptr, RDW_UPDATENOW);
+  const ULONGLONG end = GetTickCount64();
+  FThrottle->Drawn(end, end - start);
 }

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "removal/ProgressThrottle.h"
+
 // Deletes the file at path; when that fails on a link to a folder, removes
 // the link instead. True on success; never throws.
 bool DeleteFileOrLink(const std::u16string& path);
@@ -25,8 +27,23 @@ std::int32_t CountEntries(const std::u16string& path);
 // folders and any folder that holds one of them.
 std::optional<std::u16string> RemovableFolder(const std::u16string& path);
 
-// Raises a progress bar's position by one and, when its drawn length changes,
-// paints it at once (no messages are handled while the removal runs).
-void StepProgress(HWND bar);
+// Advances a progress bar once per deleted file while no messages are
+// handled, drawing it only when TProgressThrottle says so; the last position
+// is drawn by Finish, or on destruction.
+class TProgressStepper {
+ public:
+  explicit TProgressStepper(HWND bar);
+  ~TProgressStepper() { Finish(); }
+  TProgressStepper(const TProgressStepper&) = delete;
+  TProgressStepper& operator=(const TProgressStepper&) = delete;
+
+  void Step();
+  void Finish();
+
+ private:
+  void Draw();
+  HWND FBar;
+  std::optional<TProgressThrottle> FThrottle;
+};
 
 #endif

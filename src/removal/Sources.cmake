@@ -2,6 +2,7 @@
 list(APPEND QM_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PathSafety.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProductKeys.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProgressThrottle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SelfDeleteBatch.cpp)
 list(APPEND QM_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/FolderRemoval.cpp

@@ -1,0 +1,289 @@
+// RemovalBench: times the program's own folder removal against a bare walk,
+// on identical trees made afresh before every run.
+//
+//   RemovalBench make FOLDER FILES
+//       makes a product-like tree of FILES files (a multiple of 1000) at FOLDER
+//   RemovalBench removal WORKFOLDER FILES ROUNDS [BUDGET [MODES]]
+//       per round, in rotating order, on a fresh tree each (a mode whose runs
+//       have taken BUDGET seconds in all is not run again, but each runs once;
+//       MODES, e.g. "nobar,bare", limits the modes run):
+//         ours   TMainForm::DeleteFolder with the window shown and PB's range
+//                set to CountEntries of the tree (the Delete command's order)
+//         nobar  the same DeleteFolder call with PB's handle taken away, so
+//                the progress stepper does nothing: the walk without the bar
+//         bare   FindFirstFileW/FindNextFileW, DeleteFileW, RemoveDirectoryW;
+//                SetFileAttributesW only when a delete fails (read-only)
+//       and prints one line per timed step: "FILES MODE SECONDS"
+//       (MODE: make, count, ours, nobar, bare).
+//   RemovalBench bar STEPS
+//       where one step of the progress bar spends its time, part by part
+// Exit code 0 on success, 1 when a tree could not be made or was not removed.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+#include "app/Application.h"
+#include "base/Win32Text.h"
+#include "removal/FolderRemoval.h"
+#include "ui/Main.h"
+
+namespace {
+
+double Now() {
+  static const double period = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return 1.0 / static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * period;
+}
+
+// n with two digits at least.
+std::u16string Number(int n) {
+  wchar_t buf[16];
+  swprintf(buf, 16, L"%02d", n);
+  return U(buf);
+}
+
+bool MakeFolder(const std::u16string& path) {
+  return CreateDirectoryW(W(path), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Files of a product: of every ten, eight plain, one read-only, one hidden.
+DWORD AttributesOfFile(int index) {
+  if (index == 3) return FILE_ATTRIBUTE_READONLY;
+  if (index == 7) return FILE_ATTRIBUTE_HIDDEN;
+  return 0;
+}
+
+bool MakeFile(const std::u16string& path, DWORD attrs) {
+  static const std::string content(512, 'q');
+  HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) && written == content.size();
+  CloseHandle(h);
+  return ok && (!attrs || SetFileAttributesW(W(path), attrs));
+}
+
+// Three levels of folders, ten files in each folder of the last level:
+// root\Component NN\Module NN\Part NN\file-NN.bin.
+bool MakeTree(const std::u16string& root, int files) {
+  if (files <= 0 || files % 1000 != 0 || !MakeFolder(root)) return false;
+  for (int a = 0; a < files / 1000; ++a) {
+    const std::u16string pa = root + u"\\Component " + Number(a);
+    if (!MakeFolder(pa)) return false;
+    for (int b = 0; b < 10; ++b) {
+      const std::u16string pb = pa + u"\\Module " + Number(b);
+      if (!MakeFolder(pb)) return false;
+      for (int c = 0; c < 10; ++c) {
+        const std::u16string pc = pb + u"\\Part " + Number(c);
+        if (!MakeFolder(pc)) return false;
+        for (int f = 0; f < 10; ++f)
+          if (!MakeFile(pc + u"\\file-" + Number(f) + u".bin", AttributesOfFile(f))) return false;
+      }
+    }
+  }
+  return true;
+}
+
+// The reference: the least a removal must do.
+void BareDelete(const std::u16string& path) {
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW(W(path + u"\\*"), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::u16string name = U(fd.cFileName);
+      if (name == u"." || name == u"..") continue;
+      const std::u16string full = path + u"\\" + name;
+      if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        BareDelete(full);
+      } else if (!DeleteFileW(W(full)) && GetLastError() == ERROR_ACCESS_DENIED) {
+        SetFileAttributesW(W(full), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(W(full));
+      }
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+  }
+  RemoveDirectoryW(W(path));
+}
+
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+bool Exists(const std::u16string& path) { return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES; }
+
+// The program's window as the Delete command leaves it before its walk: shown,
+// the question hidden, the bar visible. The harness has no configuration: the
+// form reports that (to nobody) and goes on.
+void ShowForm(TMainForm& form) {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&icc);
+  Application.MessageBoxHook = [](const std::u16string&, const std::u16string&, UINT) { return IDOK; };
+  form.Create();
+  form.ShowMainWindow();
+  form.OsnLabel->SetVisible(false);
+  form.PB.Show();
+  UpdateWindow(form.Handle());
+  PumpMessages();
+}
+
+enum class TMode { Ours, NoBar, Bare };
+const char* const ModeNames[] = {"ours", "nobar", "bare"};
+
+std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+
+int RunRemoval(const std::u16string& work, int files, int rounds, double budget, const std::wstring& modes) {
+  TMainForm form;
+  ShowForm(form);
+
+  MakeFolder(work);
+  const std::u16string tree = work + u"\\Quillmoor";
+  double spentIn[3] = {};
+  for (int round = 0; round < rounds; ++round) {
+    for (int k = 0; k < 3; ++k) {
+      const TMode mode = static_cast<TMode>((round + k) % 3);
+      if (modes.find(Wide(ModeNames[static_cast<int>(mode)])) == std::wstring::npos) continue;
+      if (round > 0 && spentIn[static_cast<int>(mode)] >= budget) continue;
+      double t = Now();
+      if (Exists(tree) || !MakeTree(tree, files)) {
+        fprintf(stderr, "RemovalBench: could not make a fresh tree of %d files\n", files);
+        return 1;
+      }
+      printf("%d make %.6f\n", files, Now() - t);
+
+      double spent = 0;
+      if (mode == TMode::Bare) {
+        t = Now();
+        BareDelete(tree);
+        spent = Now() - t;
+      } else {
+        // The Delete command counts first, then walks with the bar.
+        t = Now();
+        const int count = CountEntries(tree);
+        printf("%d count %.6f\n", files, Now() - t);
+        SendMessageW(form.PB.Handle, PBM_SETRANGE32, 0, count);
+        SendMessageW(form.PB.Handle, PBM_SETPOS, 0, 0);
+        PumpMessages();
+        const HWND bar = form.PB.Handle;
+        if (mode == TMode::NoBar) form.PB.Handle = nullptr;
+        t = Now();
+        form.DeleteFolder(tree);
+        spent = Now() - t;
+        form.PB.Handle = bar;
+        const int pos = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+        if (pos != (mode == TMode::Ours ? files : 0)) {
+          fprintf(stderr, "RemovalBench: the bar stands at %d after %d files (%s)\n", pos, files,
+                  ModeNames[static_cast<int>(mode)]);
+          return 1;
+        }
+      }
+      printf("%d %s %.6f\n", files, ModeNames[static_cast<int>(mode)], spent);
+      spentIn[static_cast<int>(mode)] += spent;
+      fflush(stdout);
+      if (Exists(tree)) {
+        fprintf(stderr, "RemovalBench: %s left the tree of %d files behind\n", ModeNames[static_cast<int>(mode)],
+                files);
+        return 1;
+      }
+      PumpMessages();
+    }
+  }
+  DestroyWindow(form.Handle());
+  RemoveDirectoryW(W(work));
+  return 0;
+}
+
+// Where a step of the bar spends its time: the program's stepper, then the
+// parts one by one, each over the same number of steps from position 0.
+int RunBar(int steps) {
+  TMainForm form;
+  ShowForm(form);
+  const HWND bar = form.PB.Handle;
+  RECT client{};
+  GetClientRect(bar, &client);
+  printf("bar width %ld px, %d steps\n", client.right, steps);
+  int range = steps;
+  const auto reset = [&] {
+    SendMessageW(bar, PBM_SETRANGE32, 0, range);
+    SendMessageW(bar, PBM_SETPOS, 0, 0);
+    PumpMessages();
+  };
+  const auto time = [&](const char* what, auto step) {
+    reset();
+    const double t = Now();
+    for (int i = 0; i < steps; ++i) step(i);
+    const double spent = Now() - t;
+    printf("%-52s %9.1f us/step\n", what, spent * 1e6 / steps);
+  };
+  const auto paint = [&] { RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); };
+  const auto timeStepper = [&](const char* what) {
+    reset();
+    const double t = Now();
+    {
+      TProgressStepper stepper(bar);
+      for (int i = 0; i < steps; ++i) stepper.Step();
+    }
+    printf("%-52s %9.1f us/step\n", what, (Now() - t) * 1e6 / steps);
+  };
+  timeStepper("TProgressStepper, drawn length grows every step");
+  time("  PBM_DELTAPOS", [&](int) { SendMessageW(bar, PBM_DELTAPOS, 1, 0); });
+  time("  PBM_GETRANGE, PBM_GETPOS, GetClientRect", [&](int) {
+    PBRANGE r{};
+    SendMessageW(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&r));
+    SendMessageW(bar, PBM_GETPOS, 0, 0);
+    GetClientRect(bar, &client);
+  });
+  time("  PBM_SETPOS one past and back", [&](int i) {
+    SendMessageW(bar, PBM_SETPOS, i + 2, 0);
+    SendMessageW(bar, PBM_SETPOS, i + 1, 0);
+  });
+  time("  RedrawWindow(RDW_INVALIDATE | RDW_UPDATENOW)", [&](int) { paint(); });
+  range = steps * 1000;
+  timeStepper("TProgressStepper, drawn length unchanged");
+  time("  PBM_DELTAPOS, drawn length unchanged", [&](int) { SendMessageW(bar, PBM_DELTAPOS, 1, 0); });
+  range = 2;
+  SendMessageW(bar, PBM_SETPOS, 1, 0);
+  time("one paint of the half-full bar as created", [&](int) { paint(); });
+  const LONG style = GetWindowLongW(bar, GWL_STYLE);
+  SetWindowLongW(bar, GWL_STYLE, style | PBS_SMOOTH);
+  time("one paint of the half-full bar with PBS_SMOOTH", [&](int) { paint(); });
+  SetWindowLongW(bar, GWL_STYLE, style);
+  time("  for scale: GetDC, FillRect, ReleaseDC on the bar", [&](int) {
+    HDC dc = GetDC(bar);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ReleaseDC(bar, dc);
+  });
+  SetWindowTheme(bar, L"", L"");
+  time("one paint of the half-full bar, classic (no theme)", [&](int) { paint(); });
+  DestroyWindow(form.Handle());
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring cmd = argc > 1 ? argv[1] : L"";
+  if (cmd == L"make" && argc == 4) return MakeTree(U(argv[2]), _wtoi(argv[3])) ? 0 : 1;
+  if (cmd == L"removal" && argc >= 5 && argc <= 7)
+    return RunRemoval(U(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), argc > 5 ? _wtof(argv[5]) : 1e9,
+                      argc > 6 ? argv[6] : L"ours,nobar,bare");
+  if (cmd == L"bar" && argc == 3) return RunBar(_wtoi(argv[2]));
+  fprintf(stderr,
+          "usage: RemovalBench make FOLDER FILES | removal WORKFOLDER FILES ROUNDS [BUDGET [MODES]] | bar STEPS\n");
+  return 2;
+}

@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# The benchmark: speed and size of uninstall.exe under Wine, with the
+# targets beside each figure. Nothing here is a test; it only measures.
+#
+#  1. Folder removal: TMainForm::DeleteFolder (window shown, the bar's range
+#     set to CountEntries) against a bare reference walk and against the same
+#     DeleteFolder with the bar taken away, on fresh trees of 2,000 and
+#     20,000 files (tests/bench/RemovalBench.cpp).
+#  2. Start-up: from starting uninstall.exe in the product folder to the
+#     window of its relocated copy (tests/bench/ProcessBench.cpp).
+#  3. The size of uninstall.exe, and the peak working set of the relocated
+#     copy while it removes a 2,000- and a 20,000-file product.
+#
+# Everything runs in a private, sealed Wine prefix under build/bench, on a
+# private Xvfb display. QM_BENCH_BUILD names another build folder (default
+# build/win32); QM_BENCH_FULL=1 runs DeleteFolder on 20,000 files even when
+# the 2,000-file runs predict that it would take minutes.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/tools/setup.sh" >/dev/null
+cd "$root"
+build=${QM_BENCH_BUILD:-build/win32}
+case $build in /*) ;; *) build="$root/$build" ;; esac
+say() { printf '  %s\n' "$*" >&2; }
+
+say "building in $build"
+cmake --preset win32 -B "$build" >/dev/null
+cmake --build "$build" --target uninstall embed-config RemovalBench ProcessBench >/dev/null
+
+bench="$root/build/bench"
+mkdir -p "$bench"
+. "$root/tools/wine-sandbox.sh"
+say "preparing the Wine prefix $bench/prefix"
+qm_wine_prefix "$bench" win32
+unset DISPLAY   # a private screen: the figures do not depend on a desktop
+qm_wine_display "$bench"
+trap 'qm_wine_stop "$bench"' EXIT
+qm_wine_warm
+export LC_ALL=C.UTF-8   # the window in English (language 1033)
+
+c="$WINEPREFIX/drive_c"
+bin="$c/qmbench"
+product="$c/Program Files/Quillmoor"
+rm -rf "$bin" "$product"
+mkdir -p "$bin"
+cp "$build/uninstall.exe" "$build/embed-config.exe" "$build/RemovalBench.exe" "$build/ProcessBench.exe" "$bin/"
+cp tools/sample/unin.ini "$bin/sample.ini"
+cd "$bin"
+wine embed-config.exe 'C:\qmbench\uninstall.exe' 'C:\qmbench\sample.ini' >/dev/null
+temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
+temp="$c${temp#[Cc]:}"; temp=${temp//\\//}
+log="$bench/results.txt"
+: >"$log"
+
+# The installer's part: the product folder (files made by the harness) with
+# the configured uninstall.exe, and its registry entry.
+stage() {
+  local files=$1
+  rm -rf "$product"
+  if [ "$files" -gt 0 ]; then
+    wine RemovalBench.exe make 'C:\Program Files\Quillmoor' "$files"
+  else
+    mkdir -p "$product"; printf 'MZ sample player\n' >"$product/Quillmoor.exe"
+  fi
+  cp "$bin/uninstall.exe" "$product/uninstall.exe"
+  wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmoor' \
+    /v UninstallPath /d 'C:\Program Files\Quillmoor' /f >/dev/null 2>&1
+}
+
+# --- 3a. Size -------------------------------------------------------------------
+echo "size $(stat -c %s "$build/uninstall.exe")" >>"$log"
+
+# --- 2. Start-up ----------------------------------------------------------------
+say "start-up: 1 + 7 runs"
+stage 0
+wine ProcessBench.exe startup 'C:\Program Files\Quillmoor' 7 | tr -d '\r' >>"$log"
+
+# --- 1. Folder removal ------------------------------------------------------------
+# Each mode runs until its runs have taken 30 s in all, and at least once.
+say "folder removal: 2,000 files, 5 rounds"
+wine RemovalBench.exe removal 'C:\qmbench\work' 2000 5 30 | tr -d '\r' >>"$log"
+ours2k=$(awk '$1 == 2000 && $2 == "ours" { s += $3; n++ } END { print n ? s / n : 0 }' "$log")
+modes=ours,nobar,bare
+if [ "${QM_BENCH_FULL:-0}" != 1 ] && awk -v t="$ours2k" 'BEGIN { exit !(t * 10 > 150) }'; then
+  modes=nobar,bare
+  echo "20000 ours-skipped 1" >>"$log"
+  say "folder removal: 20,000 files, 3 rounds (without DeleteFolder with the bar: over 150 s expected)"
+else
+  say "folder removal: 20,000 files, 3 rounds"
+fi
+wine RemovalBench.exe removal 'C:\qmbench\work' 20000 3 30 "$modes" | tr -d '\r' >>"$log"
+
+# --- 3b. Peak working set of the real program -------------------------------------
+for files in 2000 20000; do
+  say "peak working set: uninstall.exe removing $files files"
+  stage "$files"
+  wine ProcessBench.exe memory 'C:\Program Files\Quillmoor' | tr -d '\r' | sed "s/^/$files /" >>"$log"
+  for i in $(seq 150); do [ -e "$temp/QW_Setup.exe" ] || break; sleep 0.2; done
+  echo "$files left $(find "$product" -type f 2>/dev/null | wc -l)" >>"$log"
+done
+
+# --- Where a step of the bar goes ----------------------------------------------------
+echo
+echo "One step of the progress bar, taken apart (RemovalBench bar 20):"
+wine RemovalBench.exe bar 20 | tr -d '\r' | sed 's/^/  /'
+
+# --- The table ------------------------------------------------------------------------
+say "raw figures: $log"
+awk '
+function med(key,   n, i, j, v, t) {
+  n = cnt[key]; if (!n) return ""
+  for (i = 1; i <= n; i++) v[i] = val[key, i]
+  for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+  return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+}
+function secs(key,   m) {
+  m = med(key); if (m == "") return "-"
+  return sprintf(m < 10 ? "%.3f s (%d)" : "%.1f s (%d)", m, cnt[key])
+}
+function group(n,   s, neg) {
+  s = sprintf("%d", n); neg = ""
+  while (length(s) > 3) { neg = "," substr(s, length(s) - 2) neg; s = substr(s, 1, length(s) - 3) }
+  return s neg
+}
+function mb(b) { return sprintf("%.1f MB", b / 1048576) }
+function row(a, b, c, d, e,   s) {
+  s = sprintf("%-47s %-15s %-15s %-12s %s", a, b, c, d, e); sub(/ +$/, "", s); print s
+}
+function verdict(ok) { return ok ? "OK" : "MISSED" }
+{ key = ($1 ~ /^[0-9]+$/) ? $1 " " $2 : $1; v = $NF; cnt[key]++; val[key, cnt[key]] = v }
+END {
+  line = "---------------------------------------------------------------------------------------------------"
+  print ""
+  print "Quillmoor uninstaller benchmark (Wine, Xvfb; medians, runs in brackets)"
+  print line
+  row("", "2,000 files", "20,000 files", "Target", "Result")
+  print line
+  print "Folder removal"
+  row("  fresh tree, made by the harness (excluded)", secs("2000 make"), secs("20000 make"))
+  row("  bare reference walk", secs("2000 bare"), secs("20000 bare"))
+  skipped = ("20000 ours-skipped" in cnt)
+  row("  DeleteFolder with the bar (ours)", secs("2000 ours"),
+      skipped ? "not run (slow)" : secs("20000 ours"))
+  row("  DeleteFolder, bar not stepped", secs("2000 nobar"), secs("20000 nobar"))
+  row("  CountEntries before the walk (not in ours)", secs("2000 count"), secs("20000 count"))
+  ok = 1; cell2 = cell20 = "-"
+  for (n = 2000; n <= 20000; n *= 10) {
+    o = med(n " ours"); b = med(n " bare")
+    if (o == "" || b == "" || b <= 0) continue
+    r = o / b; if (r > 1.10) ok = 0
+    if (n == 2000) cell2 = sprintf("%.2f", r); else cell20 = sprintf("%.2f", r)
+  }
+  row("  ratio ours / bare", cell2, cell20, "<= 1.10", verdict(ok))
+  ok = 1; cell2 = cell20 = "-"
+  for (n = 2000; n <= 20000; n *= 10) {
+    o = med(n " ours"); b = med(n " nobar")
+    if (o == "" || b == "" || b <= 0) continue
+    r = (o / b - 1) * 100; if (r > 5) ok = 0
+    if (n == 2000) cell2 = sprintf("%+.1f %%", r); else cell20 = sprintf("%+.1f %%", r)
+  }
+  row("  progress cost (ours / bar not stepped - 1)", cell2, cell20, "<= 5 %", verdict(ok))
+  c2 = med("2000 nobar") / med("2000 bare"); c20 = med("20000 nobar") / med("20000 bare")
+  row("  walk without bar / bare", sprintf("%.2f", c2), sprintf("%.2f", c20))
+  print "Start-up"
+  row("  uninstall.exe started to the copy'"'"'s window", secs("startup"), "", "", "")
+  print "Size and memory"
+  size = med("size")
+  row("  uninstall.exe", group(size) " bytes", "", "<= 358,400", verdict(size <= 358400))
+  row("  peak working set of the copy, before Delete", mb(med("2000 ready")), mb(med("20000 ready")))
+  p2 = med("2000 peak"); p20 = med("20000 peak")
+  row("  peak working set of the copy, after removal", mb(p2), mb(p20), "<= +2 MB", verdict(p2 > 0 && p20 > 0 && p20 - p2 <= 2097152))
+  row("  the copy: Delete pressed to process end", secs("2000 delete"), secs("20000 delete"))
+  row("  product files left behind", med("2000 left"), med("20000 left"))
+  print line
+}' "$log"
