@@ -24,6 +24,7 @@ if(QM_FUZZ)
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
     target_link_libraries(${name} PRIVATE qm_portable)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     # A short bounded run per target: new inputs go to a scratch corpus, the
     # checked-in seeds are only read. A crash, leak or sanitizer report fails.

@@ -8,31 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/FuzzInput.h"
 #include "ui/HrefLabelText.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-// Input bytes as UTF-16: each byte is one unit, 0xFF lo hi is any unit, and
-// 0xFE n c repeats c 2n+1 times.
-std::u16string Decode(const uint8_t* data, size_t size) {
-  std::u16string s;
-  for (size_t i = 0; i < size; ++i) {
-    if (data[i] == 0xFF && i + 2 < size) {
-      s += static_cast<char16_t>(data[i + 1] | (data[i + 2] << 8));
-      i += 2;
-    } else if (data[i] == 0xFE && i + 2 < size) {
-      s.append(2 * size_t{data[i + 1]} + 1, static_cast<char16_t>(data[i + 2]));
-      i += 2;
-    } else {
-      s += data[i];
-    }
-  }
-  return s;
-}
 
 bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
@@ -96,6 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += 20;
     size -= 20;
   }
-  CheckSegments(Decode(data, size));
+  CheckSegments(DecodeFuzzText(data, size));
   return 0;
 }

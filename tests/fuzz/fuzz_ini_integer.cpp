@@ -7,31 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "app/IniNumber.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-// Input bytes as UTF-16: each byte is one unit, 0xFF lo hi is any unit, and
-// 0xFE n c repeats c 2n+1 times (long runs of zeros and digits).
-std::u16string Decode(const uint8_t* data, size_t size) {
-  std::u16string s;
-  for (size_t i = 0; i < size; ++i) {
-    if (data[i] == 0xFF && i + 2 < size) {
-      s += static_cast<char16_t>(data[i + 1] | (data[i + 2] << 8));
-      i += 2;
-    } else if (data[i] == 0xFE && i + 2 < size) {
-      s.append(2 * size_t{data[i + 1]} + 1, static_cast<char16_t>(data[i + 2]));
-      i += 2;
-    } else {
-      s += data[i];
-    }
-  }
-  return s;
-}
 
 int DigitValue(char16_t c, bool hex) {
   if (c >= u'0' && c <= u'9') return c - u'0';
@@ -83,7 +62,7 @@ bool Model(std::u16string_view s, std::int32_t& value) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::u16string text = Decode(data, size);
+  const std::u16string text = DecodeFuzzText(data, size);
   std::int32_t got = 0x5EED, want = 0x5EED;
   const bool ok = TryParseIniInteger(text, got);
   Check(ok == Model(text, want));

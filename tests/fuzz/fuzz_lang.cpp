@@ -6,31 +6,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "ui/Lang.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-// Input bytes as UTF-16: each byte is one unit, 0xFF lo hi is any unit, and
-// 0xFE n c repeats c 2n+1 times (lines past the 255-character cut).
-std::u16string Decode(const uint8_t* data, size_t size) {
-  std::u16string s;
-  for (size_t i = 0; i < size; ++i) {
-    if (data[i] == 0xFF && i + 2 < size) {
-      s += static_cast<char16_t>(data[i + 1] | (data[i + 2] << 8));
-      i += 2;
-    } else if (data[i] == 0xFE && i + 2 < size) {
-      s.append(2 * size_t{data[i + 1]} + 1, static_cast<char16_t>(data[i + 2]));
-      i += 2;
-    } else {
-      s += data[i];
-    }
-  }
-  return s;
-}
 
 bool Blank(char16_t c) { return c <= u' '; }
 
@@ -90,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int index = data[0] % 12 - 3;
   const int mode = data[1] % 4;
   TStrings lines;
-  const std::u16string text = Decode(data + 2, size - 2);
+  const std::u16string text = DecodeFuzzText(data + 2, size - 2);
   for (size_t from = 0;;) {
     const size_t nl = text.find(u'\n', from);
     lines.push_back(text.substr(from, nl == std::u16string::npos ? std::u16string::npos : nl - from));
