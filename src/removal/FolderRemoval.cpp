@@ -23,7 +23,8 @@ bool IsSubfolder(DWORD attrs) { return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(a
 template <class Visit>
 void ForEachEntry(const std::u16string& pattern, Visit visit) {
   WIN32_FIND_DATAW fd;
-  TFindHandle find(FindFirstFileExW(W(pattern), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0));
+  TFindHandle find(
+      FindFirstFileExW(W(ExtendedLengthPath(pattern)), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0));
   if (!find.IsValid()) return;
   do visit(U(fd.cFileName), fd.dwFileAttributes);
   while (FindNextFileW(find.Get(), &fd));
@@ -102,10 +103,10 @@ void DeleteTree(const std::u16string& path, TProgressStepper& progress) {
     // Links keep their attributes: Wine applies an attribute change to the
     // folder a link points to, and that folder is not ours.
     if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT) && attrs != FILE_ATTRIBUTE_ARCHIVE)
-      SetFileAttributesW(W(full), FILE_ATTRIBUTE_ARCHIVE);
+      SetFileAttributesW(W(ExtendedLengthPath(full)), FILE_ATTRIBUTE_ARCHIVE);
     if (DeleteFileOrLink(full)) progress.Step();
   });
-  RemoveDirectoryW(W(path));
+  RemoveDirectoryW(W(ExtendedLengthPath(path)));
 }
 
 // The system's own folders, in the form they are compared.
@@ -160,7 +161,8 @@ TProtectedFolders SystemFolders() {
 
 }  // namespace
 
-bool DeleteFileOrLink(const std::u16string& path) {
+bool DeleteFileOrLink(const std::u16string& given) {
+  const std::u16string path = ExtendedLengthPath(given);
   if (DeleteFileW(W(path))) return true;
   // On Windows this removes the link, never what it points to. Wine cannot
   // remove a link: the call reaches its target (an empty one goes, a full one

@@ -128,3 +128,11 @@ bool IsPlainName(std::u16string_view name) {
   if (t.find_first_not_of(u". ") == std::u16string::npos) return false;  // also "" , "." and ".."
   return t.find_first_of(u"\\/:") == std::u16string::npos;
 }
+
+std::u16string ExtendedLengthPath(std::u16string_view full) {
+  // 248 leaves room for the "\\*.*" of a listing and an 8.3 name under MAX_PATH.
+  constexpr size_t ShortLimit = 248;
+  if (full.size() < ShortLimit || full.starts_with(u"\\\\?\\")) return std::u16string(full);
+  if (full.starts_with(u"\\\\")) return u"\\\\?\\UNC\\" + std::u16string(full.substr(2));
+  return u"\\\\?\\" + std::u16string(full);
+}

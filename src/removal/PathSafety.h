@@ -46,4 +46,9 @@ bool IsRemovableFolder(std::u16string_view path, const TProtectedFolders& protec
 // after Trim, not made of dots and blanks alone, and free of "\", "/" and ":".
 bool IsPlainName(std::u16string_view name);
 
+// A full path in the form the file APIs take beyond 260 characters: "\\?\"
+// (or "\\?\UNC\" for a share) before it once it is that long; shorter
+// paths and paths already in that form come back unchanged.
+std::u16string ExtendedLengthPath(std::u16string_view full);
+
 #endif

@@ -21,6 +21,15 @@ std::string ToAnsi(const std::u16string& text) {
   return bytes;
 }
 
+// True when the text comes through the ANSI code page unchanged (no best-fit
+// or default character stands in for one of its characters).
+bool SurvivesAnsi(const std::u16string& text) {
+  BOOL usedDefault = FALSE;
+  const int size = static_cast<int>(text.size());
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, W(text), size, nullptr, 0, nullptr, &usedDefault);
+  return n > 0 && !usedDefault;
+}
+
 // The long or short form of path by api; path itself when the call fails.
 template <class Api>
 std::u16string PathForm(const std::u16string& path, Api api) {
@@ -45,7 +54,12 @@ std::u16string WriteSelfDeleteBatch(const std::u16string& exePath) {
   DeleteFileW(W(bat));
   TFileHandle file(CreateFileW(W(bat), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return {};
-  const std::string bytes = ToAnsi(SelfDeleteBatchText(exePath, bat));
+  // A path the code page cannot hold would name another file in the batch
+  // file: its short form, plain ASCII on every system, stands in for it.
+  const auto ansiSafe = [](const std::u16string& path) {
+    return SurvivesAnsi(path) ? path : PathForm(path, GetShortPathNameW);
+  };
+  const std::string bytes = ToAnsi(SelfDeleteBatchText(ansiSafe(exePath), ansiSafe(bat)));
   DWORD written = 0;
   WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   return bat;

@@ -1,7 +1,16 @@
 #include "removal/SelfDeleteBatch.h"
 
+std::u16string EscapeBatchPercent(std::u16string_view path) {
+  std::u16string r;
+  for (const char16_t c : path) {
+    if (c == u'%') r += u'%';
+    r += c;
+  }
+  return r;
+}
+
 std::u16string SelfDeleteBatchText(std::u16string_view exePath, std::u16string_view batPath) {
-  const std::u16string exe = u"\"" + std::u16string(exePath) + u"\"";
+  const std::u16string exe = u"\"" + EscapeBatchPercent(exePath) + u"\"";
   return u":try\r\n"
          u"del " +
          exe +
@@ -10,5 +19,5 @@ std::u16string SelfDeleteBatchText(std::u16string_view exePath, std::u16string_v
          exe +
          u" goto try\r\n"
          u"del \"" +
-         std::u16string(batPath) + u"\"\r\n";
+         EscapeBatchPercent(batPath) + u"\"\r\n";
 }

@@ -14,3 +14,14 @@ TEST(SelfDeleteBatch, FourQuotedLinesWithCrLf) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RemovalBatch, PercentSignsAreDoubledInBothPaths) {
+  EXPECT_EQ(EscapeBatchPercent(u"C:\\50%off\\%TEMP%"), u"C:\\50%%off\\%%TEMP%%");
+  EXPECT_EQ(SelfDeleteBatchText(u"C:\\a%b\\x.exe", u"C:\\a%b\\$$QW_DEL.bat"),
+            u":try\r\ndel \"C:\\a%%b\\x.exe\"\r\nif exist \"C:\\a%%b\\x.exe\" goto try\r\n"
+            u"del \"C:\\a%%b\\$$QW_DEL.bat\"\r\n");
+}
+
+}  // namespace

@@ -118,3 +118,16 @@ TEST(RemovalPath, PlainNames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RemovalPath, LongPathsTakeTheExtendedLengthForm) {
+  const std::u16string deep = u"C:\\Program Files\\Quillmoor\\" + std::u16string(240, u'x');
+  EXPECT_EQ(ExtendedLengthPath(u"C:\\Program Files\\Quillmoor"), u"C:\\Program Files\\Quillmoor");
+  EXPECT_EQ(ExtendedLengthPath(deep), u"\\\\?\\" + deep);
+  EXPECT_EQ(ExtendedLengthPath(u"\\\\?\\" + deep), u"\\\\?\\" + deep);
+  const std::u16string share = u"\\\\server\\share\\" + std::u16string(250, u'y');
+  EXPECT_EQ(ExtendedLengthPath(share), u"\\\\?\\UNC\\server\\share\\" + std::u16string(250, u'y'));
+}
+
+}  // namespace

@@ -288,3 +288,22 @@ TEST_F(RemovalFolder, TheBarShowsItsProgressWithoutPaintingForEveryFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RemovalFolder, PathsLongerThan260CharactersGoToo) {
+  TScratchDir dir(u"long");
+  std::u16string path = dir / u"product";
+  MakeDir(path);
+  for (int level = 0; level < 4; ++level) {
+    path += u"\\" + std::u16string(80, static_cast<char16_t>(u'a' + level));
+    ASSERT_TRUE(CreateDirectoryW(W(u"\\\\?\\" + path), nullptr)) << level;
+  }
+  ASSERT_GT(path.size(), 300u);
+  WriteBytes(u"\\\\?\\" + path + u"\\deep.txt", "data");
+  FForm.DeleteFolder(dir / u"product");
+  EXPECT_FALSE(FolderExists(dir / u"product"));
+  EXPECT_EQ(Position(), 1);
+}
+
+}  // namespace
