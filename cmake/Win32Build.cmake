@@ -54,19 +54,28 @@ add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/Scr
 target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest)
 target_include_directories(qm_wine_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
-add_test(NAME wine.prefix.setup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix setup ${QM_WINE_DIR})
-add_test(NAME wine.prefix.cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix cleanup ${QM_WINE_DIR})
-set_tests_properties(wine.prefix.setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
-set_tests_properties(wine.prefix.cleanup PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+# A sealed prefix as a CTest fixture: set up before its tests, stopped after.
+function(qm_wine_fixture fixture dir arch)
+  add_test(NAME ${fixture}.prefix.setup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix setup ${dir} ${arch})
+  add_test(NAME ${fixture}.prefix.cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix cleanup ${dir})
+  set_tests_properties(${fixture}.prefix.setup PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 300)
+  set_tests_properties(${fixture}.prefix.cleanup PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60)
+endfunction()
+
+# A test program run under Wine; it finds the program and the tool beside itself.
+function(qm_wine_test_exe name src)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE qm_wine_testlib GTest::gtest_main)
+  target_link_options(${name} PRIVATE -static)
+  add_dependencies(${name} uninstall embed-config)
+endfunction()
+
+qm_wine_fixture(wine ${QM_WINE_DIR} win32)
 
 file(GLOB QM_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*Test.cpp)
 foreach(src ${QM_WINE_TESTS})
   get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE qm_wine_testlib GTest::gtest_main)
-  target_link_options(${name} PRIVATE -static)
-  # Tests that start the program find it, and the tool, beside themselves.
-  add_dependencies(${name} uninstall embed-config)
+  qm_wine_test_exe(${name} ${src})
   add_test(NAME wine.${name} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR} $<TARGET_FILE:${name}>
            --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
   set_tests_properties(wine.${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RESOURCE_LOCK wineprefix)
@@ -88,17 +97,11 @@ foreach(case "ru_RU.UTF-8:1049:0" "uk_UA.UTF-8:1058:1" "nl_NL.UTF-8:1043:3" "nl_
 endforeach()
 
 # End to end, in a 32-bit prefix and in a 64-bit one (WOW64 registry view).
-add_test(NAME wine64.prefix.setup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix setup ${CMAKE_BINARY_DIR}/wine64 win64)
-add_test(NAME wine64.prefix.cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/prefix cleanup ${CMAKE_BINARY_DIR}/wine64)
-set_tests_properties(wine64.prefix.setup PROPERTIES FIXTURES_SETUP wine64 TIMEOUT 300)
-set_tests_properties(wine64.prefix.cleanup PROPERTIES FIXTURES_CLEANUP wine64 TIMEOUT 60)
+qm_wine_fixture(wine64 ${CMAKE_BINARY_DIR}/wine64 win64)
 file(GLOB QM_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*Test.cpp)
 foreach(src ${QM_E2E_TESTS})
   get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE qm_wine_testlib GTest::gtest_main)
-  target_link_options(${name} PRIVATE -static)
-  add_dependencies(${name} uninstall embed-config)
+  qm_wine_test_exe(${name} ${src})
   foreach(arch 32 64)
     set(dir ${CMAKE_BINARY_DIR}/wine)
     set(fixture wine)
