@@ -47,6 +47,8 @@ file(GLOB QM_HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
 add_executable(host_tests ${QM_HOST_TESTS})
 target_link_libraries(host_tests PRIVATE qm_portable GTest::gtest_main)
 target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+# Tests that compare with checked-in files (the sample configuration) read them here.
+target_compile_definitions(host_tests PRIVATE QM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 include(GoogleTest)
 gtest_discover_tests(host_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 60)

@@ -1,0 +1,486 @@
+#include "app/ConfigCheck.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "app/IniNumber.h"
+#include "base/Text.h"
+#include "feedback/HttpUrl.h"
+#include "removal/PathSafety.h"
+#include "removal/ProductKeys.h"
+
+namespace {
+
+constexpr std::size_t ReaderLimit = 2047;  // the uninstaller's buffer: 2048 characters with the NUL
+
+constexpr std::u16string_view Information = u"Information";
+constexpr std::u16string_view Uninstall = u"Uninstall";
+constexpr std::u16string_view Shortcuts = u"Shortcuts";
+constexpr std::u16string_view UninstallList =
+    u"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+bool SameName(std::u16string_view a, std::u16string_view b) { return LowerAscii(a) == LowerAscii(b); }
+
+bool IsOneOf(std::u16string_view name, const std::vector<std::u16string_view>& names) {
+  for (const auto n : names)
+    if (SameName(name, n)) return true;
+  return false;
+}
+
+std::u16string Quote(std::u16string_view s) { return u"\"" + std::u16string(s) + u"\""; }
+
+std::u16string Counted(std::size_t n, std::u16string_view one) {
+  return IntToText(static_cast<std::int64_t>(n)) + u" " + std::u16string(one) + (n == 1 ? u"" : u"s");
+}
+
+// The system's own folders in the shapes they have on any Windows, for the
+// drive of path and for the profile path lies in, each after the folders
+// that hold it. The uninstaller asks the user's system for them; the machine
+// the installer is built on is another.
+TProtectedFolders SystemFolderShapes(std::u16string_view path) {
+  TProtectedFolders shapes;
+  const std::u16string full = NormalizePath(path);
+  if (full.size() < 3 || full[1] != u':' || full[2] != u'\\') return shapes;  // a share holds none of them
+  const std::u16string root = full.substr(0, 3);
+  for (const char16_t* f :
+       {u"Windows", u"Windows\\System32", u"Windows\\SysWOW64", u"Program Files", u"Program Files\\Common Files",
+        u"Program Files (x86)", u"Program Files (x86)\\Common Files", u"ProgramData",
+        u"ProgramData\\Microsoft\\Windows\\Start Menu", u"ProgramData\\Microsoft\\Windows\\Start Menu\\Programs",
+        u"ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup", u"Users\\Public", u"Users\\Public\\Desktop",
+        u"Users\\Public\\Documents"})
+    shapes.Folders.push_back(root + f);
+  for (const char16_t* container : {u"Users", u"Documents and Settings"}) {
+    const std::u16string profiles = root + container;
+    shapes.Containers.push_back(profiles);
+    if (!IsSameOrAncestor(profiles, full) || SamePath(profiles, full)) continue;
+    const std::u16string profile = full.substr(0, full.find(u'\\', profiles.size() + 1));
+    for (const char16_t* f :
+         {u"Desktop", u"Documents", u"AppData\\Roaming", u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+          u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
+          u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+          u"AppData\\Roaming\\Microsoft\\Windows\\SendTo", u"AppData\\Local", u"AppData\\Local\\Temp", u"My Documents",
+          u"Application Data", u"Local Settings\\Application Data", u"Local Settings\\Temp", u"Start Menu",
+          u"Start Menu\\Programs", u"Start Menu\\Programs\\Startup", u"SendTo"})
+      shapes.Folders.push_back(profile + u"\\" + f);
+  }
+  return shapes;
+}
+
+// Why the folder-safety check refuses "Path"; empty when it lets it go.
+std::u16string PathRefusal(const std::u16string& path) {
+  constexpr std::u16string_view refused = u": the folder-safety check refuses it and no folder is deleted";
+  if (path.empty()) return u"is empty: no folder is known, the Delete button stays disabled and nothing is removed";
+  switch (ClassifyPath(path)) {
+    case TPathShape::Relative:
+      return Quote(path) + u" is not a full path" +
+             (path.find(u'%') != std::u16string::npos ? u" (environment references are not expanded)" : u"") +
+             std::u16string(refused);
+    case TPathShape::Root:
+      return Quote(path) + u" is a whole drive or share" + std::u16string(refused);
+    case TPathShape::Folder:
+      break;
+  }
+  const auto relation = [&](const std::u16string& f) {
+    return Quote(path) +
+           (SamePath(path, f)           ? u" is"
+            : IsSameOrAncestor(path, f) ? u" holds"
+                                        : u" lies directly in") +
+           u" the system folder " + Quote(f) + std::u16string(refused);
+  };
+  const TProtectedFolders shapes = SystemFolderShapes(path);
+  for (const auto& c : shapes.Containers)
+    if (!IsRemovableFolder(path, {{}, {c}})) return relation(c);
+  for (const auto& f : shapes.Folders)
+    if (!IsRemovableFolder(path, {{f}, {}})) return relation(f);
+  return {};
+}
+
+class TChecker {
+ public:
+  explicit TChecker(const TConfigSource& ini) : FIni(ini) {}
+
+  TConfigReport Run() {
+    ReadProduct();
+    PlanFeedback();
+    PlanFolder();
+    PlanGroup();
+    PlanShortcuts();
+    CheckUnread();
+    return std::move(FReport);
+  }
+
+ private:
+  void Add(TSeverity severity, std::u16string_view section, std::u16string_view key, std::u16string text) {
+    FReport.Findings.push_back({severity, std::u16string(section), std::u16string(key), std::move(text)});
+  }
+  void Warn(std::u16string_view section, std::u16string_view key, std::u16string text) {
+    Add(TSeverity::Warning, section, key, std::move(text));
+  }
+
+  // The value the uninstaller reads, or nothing when the file lacks it. The
+  // reader gives its default back only for an absent key; a second default
+  // tells a value equal to the first from none.
+  std::optional<std::u16string> Read(std::u16string_view section, std::u16string_view key) {
+    const std::u16string s(section), k(key);
+    std::u16string value = FIni.ReadString(s, k, u"\x01");
+    if (value == u"\x01" && FIni.ReadString(s, k, u"\x02") == u"\x02") return std::nullopt;
+    if (value.size() >= ReaderLimit) {
+      const std::size_t whole = FIni.ValueLength(s, k);
+      if (whole > value.size())
+        Warn(s, k,
+             u"has " + Counted(whole, u"character") + u": the uninstaller reads only its first " +
+                 IntToText(static_cast<std::int64_t>(value.size())));
+    }
+    return value;
+  }
+
+  void ReadProduct() {
+    FReport.AppName = Read(Information, u"AppName").value_or(u"");
+    FReport.AppVer = Read(Information, u"AppVer").value_or(u"");
+    // The cleanup's own rule for the product's entry in the list of installed programs.
+    if (!ProductUninstallKeys(FReport.AppName).empty()) return;
+    Warn(Information, u"AppName",
+         (FReport.AppName.empty() ? u"is empty" : Quote(FReport.AppName) + u" holds \"\\\"") +
+             u": the product's entry in the list of installed programs stays in place");
+  }
+
+  void PlanFeedback() {
+    TFeedbackPlan& f = FReport.Feedback;
+    // As ReadBool("Uninstall", "Question", false).
+    const auto question = Read(Uninstall, u"Question");
+    std::int32_t value = 0;
+    const bool number = question && TryParseIniInteger(*question, value);
+    f.Invitation = number && value != 0;
+    if (question && !number)
+      Warn(Uninstall, u"Question",
+           (question->empty() ? u"is empty" : Quote(*question) + u" is not a number") +
+               u" and reads as false: the feedback invitation stays hidden");
+
+    f.Url = Read(Information, u"DelURL").value_or(u"");
+    if (!f.Url.empty()) {
+      const THttpUrl url = SplitHttpUrl(f.Url);
+      f.Postable = url.Ok;
+      f.Reason = url.ErrorText;
+      if (url.Ok) {
+        f.Scheme = LowerAscii(f.Url.substr(0, f.Url.find(u"://")));
+        f.Host = Utf8ToUtf16(url.Host);
+        f.Port = url.Port;
+        f.Target = Utf8ToUtf16(url.Target);
+      }
+    }
+    if (f.Invitation && f.Url.empty())
+      Warn(Information, u"DelURL", u"is empty: the feedback invitation shows, but nothing is ever posted");
+    else if (!f.Url.empty() && !f.Postable)
+      Warn(Information, u"DelURL", Quote(f.Url) + u" cannot be posted: " + f.Reason);
+    else if (f.Postable && !f.Invitation && number)
+      Warn(Information, u"DelURL",
+           u"is never posted: [Uninstall] Question reads as 0, the feedback invitation is hidden");
+    else if (f.Postable && !question)
+      Warn(Information, u"DelURL",
+           u"is never posted: [Uninstall] Question is absent, the feedback invitation is hidden");
+  }
+
+  void PlanFolder() {
+    TFolderPlan& d = FReport.Folder;
+    const auto path = Read(Uninstall, u"Path");
+    if (!path) {
+      d.RegistryKey = std::u16string(UninstallList) + FReport.AppName;
+      if (FReport.AppName.empty())
+        Warn(Uninstall, u"Path",
+             u"is absent and AppName is empty: the registered UninstallPath is looked up in the list's own key, "
+             u"which normally has none, so no folder is deleted");
+      return;
+    }
+    d.FromPath = true;
+    d.Path = *path;
+    std::u16string refusal = PathRefusal(d.Path);
+    d.Deleted = refusal.empty();
+    if (!d.Deleted) Add(TSeverity::Error, Uninstall, u"Path", std::move(refusal));
+  }
+
+  void PlanGroup() {
+    TGroupPlan& g = FReport.Group;
+    g.Name = Read(Information, u"StartName").value_or(u"");
+    if (g.Name.empty()) return;
+    g.Removed = IsPlainName(g.Name);
+    if (!g.Removed)
+      Add(TSeverity::Error, Information, u"StartName",
+          Quote(g.Name) + u" is not a plain name: the uninstaller leaves the Start-menu group alone");
+  }
+
+  void PlanShortcuts() {
+    std::vector<std::u16string> keys;
+    for (const auto& key : FIni.ReadSection(std::u16string(Shortcuts))) {
+      TShortcutPlan s;
+      s.Key = key;
+      // A key written twice is listed twice, and both times its first value is read.
+      if (std::count_if(keys.begin(), keys.end(), [&](const auto& k) { return SameName(k, key); }) == 1)
+        Warn(Shortcuts, key, u"is written more than once: each time the uninstaller reads its first value");
+      keys.push_back(key);
+      s.Section = Read(Shortcuts, key).value_or(u"");
+      const TShortcutPlan* earlier = nullptr;
+      for (const auto& e : FReport.Shortcuts)
+        if (SameName(e.Section, s.Section)) earlier = &e;
+      if (earlier) {
+        // The same section once more: the same deletion is tried again.
+        TShortcutPlan again = *earlier;
+        again.Key = key;
+        FReport.Shortcuts.push_back(std::move(again));
+        continue;
+      }
+      PlanShortcut(s);
+      FReport.Shortcuts.push_back(std::move(s));
+    }
+  }
+
+  void PlanShortcut(TShortcutPlan& s) {
+    if (s.Section.empty()) {
+      s.Skipped = u"it names no section";
+      Warn(Shortcuts, s.Key, u"names no section: nothing is removed");
+      return;
+    }
+    if (FIni.ReadSection(s.Section).empty()) {
+      s.Skipped = u"the section [" + s.Section + u"] is missing or empty";
+      Warn(Shortcuts, s.Key, u"names the section [" + s.Section + u"], which is missing or empty: nothing is removed");
+      return;
+    }
+    FShortcutSections.push_back(s.Section);
+    s.Name = Read(s.Section, u"Name").value_or(u"");
+    // As ReadInteger(section, "Into", -1).
+    const auto into = Read(s.Section, u"Into");
+    std::int32_t value = -1;
+    const bool number = into && TryParseIniInteger(*into, value);
+    s.Into = number ? value : -1;
+    if (s.Name.empty()) {
+      s.Skipped = u"it has no Name";
+      Warn(s.Section, u"Name", u"is missing or empty: nothing is removed");
+    }
+    if (!number || (s.Into != 0 && s.Into != 2)) {
+      if (s.Skipped.empty())
+        s.Skipped = u"Into is " + (number ? IntToText(s.Into) : into ? u"not a number" : u"missing");
+      if (!into)
+        Warn(s.Section, u"Into", u"is missing and reads as -1: nothing is removed");
+      else if (!number)
+        Warn(s.Section, u"Into",
+             (into->empty() ? u"is empty" : Quote(*into) + u" is not a number") +
+                 u" and reads as -1: nothing is removed");
+      else
+        Warn(s.Section, u"Into",
+             u"is " + IntToText(s.Into) +
+                 u": only 0 (the desktop) and 2 (the SendTo folder) remove a shortcut, so nothing is removed");
+    }
+    if (!s.Skipped.empty()) return;
+    if (!IsPlainName(s.Name)) {
+      s.Skipped = u"Name is not a plain file name";
+      Warn(s.Section, u"Name", Quote(s.Name) + u" is not a plain file name: the uninstaller skips it");
+      return;
+    }
+    s.Place = s.Into == 0 ? TShortcutPlace::Desktop : TShortcutPlace::SendTo;
+    s.File = s.Name + (s.Into == 0 ? u".lnk" : u"");
+    if (s.Into == 0 && LowerAscii(s.Name).ends_with(u".lnk"))
+      Warn(s.Section, u"Name",
+           Quote(s.Name) + u" already ends in .lnk: the uninstaller removes " + Quote(s.File) + u" from the desktop");
+  }
+
+  // Sections and keys that nothing reads: a misspelt name asks for what never happens.
+  void CheckUnread() {
+    std::vector<std::u16string> seen;
+    for (const auto& section : FIni.ReadSectionNames()) {
+      if (std::any_of(seen.begin(), seen.end(), [&](const auto& s) { return SameName(s, section); })) continue;
+      seen.push_back(section);
+      std::vector<std::u16string_view> known;
+      if (SameName(section, Information))
+        known = {u"AppName", u"AppVer", u"DelURL", u"StartName"};
+      else if (SameName(section, Uninstall))
+        known = {u"Path", u"Question"};
+      else if (SameName(section, Shortcuts))
+        continue;
+      else if (std::any_of(FShortcutSections.begin(), FShortcutSections.end(),
+                           [&](const auto& s) { return SameName(s, section); }))
+        known = {u"FileName", u"Name", u"Into"};
+      else {
+        Warn(section, u"", u"is not read by the uninstaller");
+        continue;
+      }
+      for (const auto& key : FIni.ReadSection(section))
+        if (!IsOneOf(key, known)) Warn(section, key, u"is not a key the uninstaller reads");
+    }
+  }
+
+  const TConfigSource& FIni;
+  TConfigReport FReport;
+  std::vector<std::u16string> FShortcutSections;
+};
+
+// A small writer of one JSON object.
+class TJsonObject {
+ public:
+  static std::string Text(std::u16string_view s) {
+    std::string r = "\"";
+    for (const char c : Utf16ToUtf8(s)) {
+      const auto u = static_cast<unsigned char>(c);
+      if (c == '"' || c == '\\') {
+        r += '\\';
+        r += c;
+      } else if (u < 0x20) {
+        constexpr char hex[] = "0123456789abcdef";
+        r += "\\u00";
+        r += hex[u >> 4];
+        r += hex[u & 15];
+      } else {
+        r += c;
+      }
+    }
+    return r + "\"";
+  }
+  TJsonObject& Raw(std::string_view name, std::string_view json) {
+    FBody += FBody.empty() ? "{" : ",";
+    FBody += Text(Utf8ToUtf16(name)) + ":" + std::string(json);
+    return *this;
+  }
+  TJsonObject& Str(std::string_view name, std::u16string_view value) { return Raw(name, Text(value)); }
+  // The text, or null when it does not apply.
+  TJsonObject& StrOrNull(std::string_view name, std::u16string_view value, bool applies) {
+    return Raw(name, applies ? Text(value) : "null");
+  }
+  TJsonObject& Bool(std::string_view name, bool value) { return Raw(name, value ? "true" : "false"); }
+  TJsonObject& Int(std::string_view name, std::int64_t value) { return Raw(name, Utf16ToUtf8(IntToText(value))); }
+  std::string Close() const { return FBody.empty() ? "{}" : FBody + "}"; }
+
+ private:
+  std::string FBody;
+};
+
+std::string JsonArray(const std::vector<std::string>& items) {
+  std::string r = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) r += (i ? "," : "") + items[i];
+  return r + "]";
+}
+
+std::u16string PlaceText(TShortcutPlace place) {
+  return place == TShortcutPlace::Desktop ? u"the user's desktop" : u"the user's SendTo folder";
+}
+
+}  // namespace
+
+std::size_t TConfigReport::Count(TSeverity severity) const {
+  return static_cast<std::size_t>(
+      std::count_if(Findings.begin(), Findings.end(), [&](const TFinding& f) { return f.Severity == severity; }));
+}
+
+TConfigReport CheckConfiguration(const TConfigSource& ini) { return TChecker(ini).Run(); }
+
+std::u16string FormatReportText(const TConfigReport& r, std::u16string_view config) {
+  std::u16string t;
+  const auto line = [&](std::u16string_view label, std::u16string_view text) {
+    t += label;
+    t.append(label.size() < 15 ? 15 - label.size() : 1, u' ');
+    t += text;
+    t += u"\r\n";
+  };
+  line(u"Configuration:", config);
+  line(u"Product:",
+       (r.AppName.empty() ? u"(no name)" : r.AppName) + u", version " + (r.AppVer.empty() ? u"(none)" : r.AppVer));
+  const TFeedbackPlan& f = r.Feedback;
+  line(u"Invitation:", f.Invitation ? u"shown" : u"hidden");
+  if (f.Url.empty())
+    line(u"Feedback:", u"nothing is posted (no DelURL)");
+  else if (!f.Postable)
+    line(u"Feedback:", u"nothing is posted: " + Quote(f.Url) + u" cannot be posted");
+  else
+    line(u"Feedback:", (f.Invitation ? u"posted to " : u"never posted (the invitation is hidden) to ") + f.Url);
+  if (f.Postable)
+    line(u"", u"scheme " + f.Scheme + u", host " + f.Host + u", port " + IntToText(f.Port) + u", target " + f.Target);
+
+  const TFolderPlan& d = r.Folder;
+  if (!d.FromPath) {
+    line(u"Folder:", u"the product's registered UninstallPath, from");
+    line(u"", d.RegistryKey);
+  } else if (d.Deleted) {
+    line(u"Folder:", d.Path + u" ([Uninstall] Path)");
+  } else {
+    line(u"Folder:", d.Path.empty() ? u"none ([Uninstall] Path is empty)"
+                                    : u"none (the folder-safety check refuses " + Quote(d.Path) + u")");
+  }
+
+  const TGroupPlan& g = r.Group;
+  if (g.Name.empty())
+    line(u"Start menu:", u"no group (no StartName)");
+  else if (g.Removed)
+    line(u"Start menu:", u"the group " + Quote(g.Name) + u" in the user's Programs folder");
+  else
+    line(u"Start menu:", u"none (" + Quote(g.Name) + u" is not a plain name)");
+
+  line(u"Shortcuts:", r.Shortcuts.empty() ? u"none" : Counted(r.Shortcuts.size(), u"shortcut") + u", in file order");
+  for (const auto& s : r.Shortcuts) {
+    t += u"  " + s.Key + u"=" + s.Section + u": ";
+    t += s.Place == TShortcutPlace::None ? u"skipped, " + s.Skipped : Quote(s.File) + u" from " + PlaceText(s.Place);
+    t += u"\r\n";
+  }
+
+  for (const auto& finding : r.Findings) {
+    t += finding.Severity == TSeverity::Error ? u"error: [" : u"warning: [";
+    t += finding.Section + u"] ";
+    if (!finding.Key.empty()) t += finding.Key + u" ";
+    t += finding.Text + u"\r\n";
+  }
+  const std::size_t errors = r.Count(TSeverity::Error), warnings = r.Count(TSeverity::Warning);
+  if (errors + warnings == 0)
+    t += u"No warnings, no errors.\r\n";
+  else
+    t += Counted(errors, u"error") + u", " + Counted(warnings, u"warning") + u".\r\n";
+  return t;
+}
+
+std::string FormatReportJson(const TConfigReport& r, std::u16string_view config, std::u16string_view target,
+                             bool embedded) {
+  const TFeedbackPlan& f = r.Feedback;
+  const TFolderPlan& d = r.Folder;
+  std::vector<std::string> shortcuts, findings;
+  for (const auto& s : r.Shortcuts) {
+    const bool removed = s.Place != TShortcutPlace::None;
+    shortcuts.push_back(TJsonObject()
+                            .Str("key", s.Key)
+                            .Str("section", s.Section)
+                            .Str("name", s.Name)
+                            .Int("into", s.Into)
+                            .StrOrNull("folder", s.Place == TShortcutPlace::Desktop ? u"desktop" : u"sendTo", removed)
+                            .StrOrNull("file", s.File, removed)
+                            .StrOrNull("skipped", s.Skipped, !removed)
+                            .Close());
+  }
+  for (const auto& x : r.Findings)
+    findings.push_back(TJsonObject()
+                           .Str("severity", x.Severity == TSeverity::Error ? u"error" : u"warning")
+                           .Str("section", x.Section)
+                           .StrOrNull("key", x.Key, !x.Key.empty())
+                           .Str("message", x.Text)
+                           .Close());
+  return TJsonObject()
+      .Str("config", config)
+      .StrOrNull("target", target, !target.empty())
+      .Bool("embedded", embedded)
+      .Raw("product", TJsonObject().Str("name", r.AppName).Str("version", r.AppVer).Close())
+      .Raw("feedback", TJsonObject()
+                           .Bool("invitation", f.Invitation)
+                           .Str("url", f.Url)
+                           .Bool("postable", f.Postable)
+                           .StrOrNull("reason", f.Reason, !f.Url.empty() && !f.Postable)
+                           .StrOrNull("scheme", f.Scheme, f.Postable)
+                           .StrOrNull("host", f.Host, f.Postable)
+                           .Raw("port", f.Postable ? Utf16ToUtf8(IntToText(f.Port)) : "null")
+                           .StrOrNull("target", f.Target, f.Postable)
+                           .Close())
+      .Raw("folder", TJsonObject()
+                         .Str("from", d.FromPath ? u"Path" : u"registry")
+                         .StrOrNull("path", d.Path, d.FromPath)
+                         .Raw("deleted", d.FromPath ? (d.Deleted ? "true" : "false") : "null")
+                         .StrOrNull("registryKey", d.RegistryKey, !d.FromPath)
+                         .Close())
+      .Raw("startMenuGroup", TJsonObject().Str("name", r.Group.Name).Bool("removed", r.Group.Removed).Close())
+      .Raw("shortcuts", JsonArray(shortcuts))
+      .Raw("findings", JsonArray(findings))
+      .Int("warnings", static_cast<std::int64_t>(r.Count(TSeverity::Warning)))
+      .Int("errors", static_cast<std::int64_t>(r.Count(TSeverity::Error)))
+      .Close();
+}

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/ConfigCheck.h"
+#include "host/ConfigCheckCases.h"
+
+namespace {
+
+// INI text read the private-profile way: names in any letter case, blanks
+// around names and values dropped, the first section and key of a name win,
+// values cut to 2047 characters.
+class TIniText : public TConfigSource {
+ public:
+  explicit TIniText(const std::string& text) {
+    for (const auto& raw : SplitLines(Utf8ToUtf16(text))) {
+      const std::u16string line = Trim(raw);
+      if (line.starts_with(u'[')) {
+        FSections.push_back({Trim(line.substr(1, line.find(u']') - 1)), {}});
+      } else if (const size_t eq = line.find(u'='); eq != std::u16string::npos && !FSections.empty()) {
+        FSections.back().Keys.push_back({Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))});
+      }
+    }
+  }
+  std::u16string ReadString(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& def) const override {
+    const auto* value = Find(section, key);
+    return value ? value->substr(0, 2047) : def;
+  }
+  std::vector<std::u16string> ReadSection(const std::u16string& section) const override {
+    std::vector<std::u16string> names;
+    if (const auto* s = Find(section))
+      for (const auto& k : s->Keys) names.push_back(k.first);
+    return names;
+  }
+  std::vector<std::u16string> ReadSectionNames() const override {
+    std::vector<std::u16string> names;
+    for (const auto& s : FSections) names.push_back(s.Name);
+    return names;
+  }
+  std::size_t ValueLength(const std::u16string& section, const std::u16string& key) const override {
+    const auto* value = Find(section, key);
+    return value ? value->size() : 0;
+  }
+
+ private:
+  struct TSection {
+    std::u16string Name;
+    std::vector<std::pair<std::u16string, std::u16string>> Keys;
+  };
+  const TSection* Find(const std::u16string& section) const {
+    for (const auto& s : FSections)
+      if (LowerAscii(s.Name) == LowerAscii(section)) return &s;
+    return nullptr;
+  }
+  const std::u16string* Find(const std::u16string& section, const std::u16string& key) const {
+    if (const auto* s = Find(section))
+      for (const auto& k : s->Keys)
+        if (LowerAscii(k.first) == LowerAscii(key)) return &k.second;
+    return nullptr;
+  }
+  std::vector<TSection> FSections;
+};
+
+TEST(ConfigCheck, EachCaseGivesItsFindings) {
+  for (const auto& c : CheckCases()) {
+    const TConfigReport r = CheckConfiguration(TIniText(c.Ini));
+    EXPECT_EQ(Briefs(r), c.Findings) << c.Name << "\n" << Utf16ToUtf8(FormatReportText(r, u"case.ini"));
+  }
+}
+
+TEST(ConfigCheck, TheCheckedSampleIsTheShippedOne) {
+  std::ifstream f(QM_SOURCE_DIR "/tools/sample/unin.ini", std::ios::binary);
+  std::stringstream bytes;
+  bytes << f.rdbuf();
+  EXPECT_EQ(bytes.str(), SampleIni);
+}
+
+TEST(ConfigCheck, ReportForPeopleSaysWhatHappens) {
+  EXPECT_EQ(FormatReportText(CheckConfiguration(TIniText(SampleIni)), u"unin.ini"),
+            u"Configuration: unin.ini\r\n"
+            u"Product:       Quillmoor, version 4.5.1\r\n"
+            u"Invitation:    shown\r\n"
+            u"Feedback:      posted to http://127.0.0.1:8765/feedback.php\r\n"
+            u"               scheme http, host 127.0.0.1, port 8765, target /feedback.php\r\n"
+            u"Folder:        the product's registered UninstallPath, from\r\n"
+            u"               HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmoor\r\n"
+            u"Start menu:    the group \"Quillmoor\" in the user's Programs folder\r\n"
+            u"Shortcuts:     2 shortcuts, in file order\r\n"
+            u"  Desktop=ShortcutDesktop: \"Quillmoor.lnk\" from the user's desktop\r\n"
+            u"  SendTo=ShortcutSendTo: \"Quillmoor playlist\" from the user's SendTo folder\r\n"
+            u"No warnings, no errors.\r\n");
+
+  const std::u16string warned = FormatReportText(
+      CheckConfiguration(TIniText("[Information]\r\nAppName=Qm\r\nStartName=a\\b\r\nDelURL=https://h/\r\n"
+                                  "[Uninstall]\r\nPath=C:\\Windows\\Qm\\..\r\nQuestion=1\r\n"
+                                  "[Shortcuts]\r\nK=S\r\n[S]\r\nName=Qm\r\nInto=1\r\n")),
+      u"x.ini");
+  for (const char16_t* line :
+       {u"Feedback:      nothing is posted: \"https://h/\" cannot be posted\r\n",
+        u"Folder:        none (the folder-safety check refuses \"C:\\Windows\\Qm\\..\")\r\n",
+        u"Start menu:    none (\"a\\b\" is not a plain name)\r\n", u"  K=S: skipped, Into is 1\r\n",
+        u"warning: [Information] DelURL \"https://h/\" cannot be posted: The feedback address uses https, which is "
+        u"not supported\r\n",
+        u"error: [Uninstall] Path \"C:\\Windows\\Qm\\..\" is the system folder \"C:\\Windows\": "
+        u"the folder-safety check refuses it and no folder is deleted\r\n",
+        u"error: [Information] StartName \"a\\b\" is not a plain name: the uninstaller leaves the Start-menu group "
+        u"alone\r\n",
+        u"2 errors, 2 warnings.\r\n"})
+    EXPECT_NE(warned.find(line), std::u16string::npos) << Utf16ToUtf8(line) << Utf16ToUtf8(warned);
+}
+
+TEST(ConfigCheck, JsonIsOneObjectWithEveryPart) {
+  const TConfigReport sample = CheckConfiguration(TIniText(SampleIni));
+  EXPECT_EQ(
+      FormatReportJson(sample, u"C:\\cfg\\unin.ini", u"", false),
+      R"({"config":"C:\\cfg\\unin.ini","target":null,"embedded":false,)"
+      R"("product":{"name":"Quillmoor","version":"4.5.1"},)"
+      R"("feedback":{"invitation":true,"url":"http://127.0.0.1:8765/feedback.php","postable":true,)"
+      R"("reason":null,"scheme":"http","host":"127.0.0.1","port":8765,"target":"/feedback.php"},)"
+      R"("folder":{"from":"registry","path":null,"deleted":null,)"
+      R"("registryKey":"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmoor"},)"
+      R"("startMenuGroup":{"name":"Quillmoor","removed":true},)"
+      R"("shortcuts":[{"key":"Desktop","section":"ShortcutDesktop","name":"Quillmoor","into":0,)"
+      R"("folder":"desktop","file":"Quillmoor.lnk","skipped":null},)"
+      R"({"key":"SendTo","section":"ShortcutSendTo","name":"Quillmoor playlist","into":2,)"
+      R"("folder":"sendTo","file":"Quillmoor playlist","skipped":null}],)"
+      R"("findings":[],"warnings":0,"errors":0})");
+
+  // Quotes, backslashes, control and non-ASCII characters in values.
+  const TConfigReport odd = CheckConfiguration(
+      TIniText("[Information]\r\nAppName=Q\"m\x01\\x\r\nAppVer=\xC3\xA9\r\n[Uninstall]\r\nPath=rel\r\n"));
+  const std::string json = FormatReportJson(odd, u"c.ini", u"C:\\t\\u.exe", true);
+  for (const char* part :
+       {R"("target":"C:\\t\\u.exe","embedded":true)", R"("name":"Q\"m\u0001\\x","version":"é")",
+        R"("folder":{"from":"Path","path":"rel","deleted":false,"registryKey":null})",
+        R"({"severity":"error","section":"Uninstall","key":"Path","message":"\"rel\" is not a full path)",
+        R"("warnings":1,"errors":1})"})
+    EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
+}
+
+}  // namespace
