@@ -28,9 +28,10 @@ target_link_libraries(uninstall PRIVATE qm_program)
 target_link_options(uninstall PRIVATE ${QM_WIN32_LINK})
 set_target_properties(uninstall PROPERTIES OUTPUT_NAME uninstall)
 
+# The installer's tool checks a configuration with the program's own reader
+# and rules, so it links the program's code (unused parts are dropped).
 add_executable(embed-config tools/embed-config/EmbedConfig.cpp)
-target_compile_definitions(embed-config PRIVATE ${QM_WIN32_DEFS})
-target_compile_options(embed-config PRIVATE ${QM_WIN32_FLAGS})
+target_link_libraries(embed-config PRIVATE qm_program)
 target_link_options(embed-config PRIVATE ${QM_WIN32_LINK})
 
 # The window driver of the demo and the end-to-end scripts.

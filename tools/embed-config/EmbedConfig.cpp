@@ -2,14 +2,22 @@
 // INI file into an executable as the resource "UNIN" of type "LIST",
 // replacing any there. The target is changed through a copy that replaces it
 // only once the copy has been checked, so it is never left half-written.
+// Before that, and alone with --check, it reads the configuration as the
+// uninstaller will and reports what the uninstaller will do with it.
 //
-//   embed-config TARGET.exe CONFIG.ini
+//   embed-config [--force] [--json] TARGET.exe CONFIG.ini
+//   embed-config --check [--json] CONFIG.ini
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "app/ConfigCheck.h"
+#include "app/IniConfigSource.h"
+#include "base/Text.h"
+#include "base/Win32Text.h"
 
 namespace {
 
@@ -84,23 +92,20 @@ bool HoldsConfig(const std::wstring& path, const std::vector<char>& data) {
   return ok && ExistingLanguages(path).size() == 1;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    fwprintf(stderr,
-             L"usage: embed-config TARGET.exe CONFIG.ini\n"
-             L"Writes CONFIG.ini into TARGET.exe as the resource UNIN of type LIST.\n");
-    return 2;
+// Text to standard output: UTF-16 to a console, UTF-8 to a file or a pipe.
+void WriteOut(const std::u16string& text) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0, written = 0;
+  if (GetConsoleMode(out, &mode)) {
+    WriteConsoleW(out, W(text), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
   }
-  const std::wstring target = argv[1], config = argv[2];
-  std::vector<char> ini, image;
-  DWORD err = 0;
-  if (!ReadFileBytes(config, ini, err)) return Fail(L"cannot read the configuration", config, err);
-  if (ini.empty()) return Fail(L"the configuration is empty", config);
-  if (!ReadFileBytes(target, image, err)) return Fail(L"cannot read the target", target, err);
-  if (!IsPeImage(image)) return Fail(L"the target is not a Windows executable (PE image)", target);
+  const std::string bytes = Utf16ToUtf8(text);
+  WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
 
+// Writes ini into target through a checked copy; 0, or 1 after a message.
+int EmbedInto(const std::wstring& target, const std::vector<char>& ini) {
   const std::wstring work = target + L".embed-config.tmp";
   if (!CopyFileW(target.c_str(), work.c_str(), FALSE)) return Fail(L"cannot copy the target", work, GetLastError());
   auto abandon = [&](const wchar_t* what, DWORD code) {
@@ -113,15 +118,89 @@ int wmain(int argc, wchar_t** argv) {
   if (!upd) return abandon(L"cannot open the target's resources", GetLastError());
   bool ok = true;
   for (WORD lang : old) ok = ok && UpdateResourceW(upd, L"LIST", L"UNIN", lang, nullptr, 0);
-  ok = ok && UpdateResourceW(upd, L"LIST", L"UNIN", MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), ini.data(),
-                             static_cast<DWORD>(ini.size()));
+  ok = ok && UpdateResourceW(upd, L"LIST", L"UNIN", MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                             const_cast<char*>(ini.data()), static_cast<DWORD>(ini.size()));
   const DWORD updErr = ok ? 0 : GetLastError();
   if (!EndUpdateResourceW(upd, ok ? FALSE : TRUE) || !ok)
     return abandon(L"cannot write the resource", updErr ? updErr : GetLastError());
   if (!HoldsConfig(work, ini)) return abandon(L"the written resource does not read back", 0);
   if (!MoveFileExW(work.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return abandon(L"cannot replace the target", GetLastError());
-  wprintf(L"embed-config: %ls now holds %ls (%u bytes)\n", target.c_str(), config.c_str(),
-          static_cast<unsigned>(ini.size()));
   return 0;
+}
+
+int Usage() {
+  fwprintf(stderr,
+           L"usage: embed-config [--force] [--json] TARGET.exe CONFIG.ini\n"
+           L"       embed-config --check [--json] CONFIG.ini\n"
+           L"Writes CONFIG.ini into TARGET.exe as the resource UNIN of type LIST, after a check that\n"
+           L"reports what the uninstaller will read and do. A configuration with errors is not\n"
+           L"embedded unless --force is given; --check only reports; --json reports as one JSON object.\n"
+           L"Exit code: 0 done (warnings allowed), 1 a file could not be read or written, 2 usage,\n"
+           L"3 the configuration has errors (nothing written).\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  bool check = false, json = false, force = false;
+  std::vector<std::wstring> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    if (arg == L"--check")
+      check = true;
+    else if (arg == L"--json")
+      json = true;
+    else if (arg == L"--force")
+      force = true;
+    else if (arg.starts_with(L"--"))
+      return Usage();
+    else
+      files.push_back(arg);
+  }
+  if (files.size() != (check ? 1u : 2u) || (check && force)) return Usage();
+  const std::wstring config = files.back(), target = check ? std::wstring() : files.front();
+
+  std::vector<char> ini, image;
+  DWORD err = 0;
+  if (!ReadFileBytes(config, ini, err)) return Fail(L"cannot read the configuration", config, err);
+  if (ini.empty()) return Fail(L"the configuration is empty", config);
+  if (!check) {
+    if (!ReadFileBytes(target, image, err)) return Fail(L"cannot read the target", target, err);
+    if (!IsPeImage(image)) return Fail(L"the target is not a Windows executable (PE image)", target);
+  }
+
+  // The private-profile reader takes a name without a folder from the
+  // Windows folder: the check reads the file by its full path.
+  wchar_t full[32768];
+  const DWORD n = GetFullPathNameW(config.c_str(), 32768, full, nullptr);
+  if (n == 0 || n >= 32768) return Fail(L"cannot read the configuration", config, GetLastError());
+  const TConfigReport report = CheckConfiguration(TIniConfigSource(U(full, n)));
+  const std::u16string configName = U(config.c_str()), targetName = U(target.c_str());
+  if (!json) WriteOut(FormatReportText(report, configName));
+  const auto printJson = [&](bool embedded) {
+    WriteOut(Utf8ToUtf16(FormatReportJson(report, configName, targetName, embedded)) + u"\r\n");
+  };
+  const std::size_t errors = report.Count(TSeverity::Error);
+
+  if (check) {
+    if (json) printJson(false);
+    return errors ? 3 : 0;
+  }
+  if (errors && !force) {
+    if (json) printJson(false);
+    fwprintf(stderr, L"embed-config: the configuration has errors; %ls is unchanged (--force embeds it anyway)\n",
+             target.c_str());
+    return 3;
+  }
+  const int rc = EmbedInto(target, ini);
+  if (json) {
+    printJson(rc == 0);
+  } else if (rc == 0) {
+    WriteOut(u"embed-config: " + targetName + u" now holds " + configName + u" (" +
+             IntToText(static_cast<std::int64_t>(ini.size())) + u" bytes" + (errors ? u", despite its errors" : u"") +
+             u")\r\n");
+  }
+  return rc;
 }

@@ -1,0 +1,42 @@
+#include "app/IniConfigSource.h"
+
+#include "base/Win32Text.h"
+
+std::u16string TIniConfigSource::ReadString(const std::u16string& section, const std::u16string& key,
+                                            const std::u16string& def) const {
+  return FIni.ReadString(section, key, def);
+}
+
+std::vector<std::u16string> TIniConfigSource::ReadSection(const std::u16string& section) const {
+  return FIni.ReadSection(section);
+}
+
+std::vector<std::u16string> TIniConfigSource::ReadSectionNames() const {
+  // NUL-separated names; a full buffer (size - 2 returned) means they were cut.
+  std::vector<wchar_t> buf(4096);
+  DWORD n = 0;
+  for (;;) {
+    n = GetPrivateProfileSectionNamesW(buf.data(), static_cast<DWORD>(buf.size()), W(FIni.FileName()));
+    if (n + 2 < buf.size()) break;
+    buf.resize(buf.size() * 4);
+  }
+  std::vector<std::u16string> names;
+  for (DWORD i = 0; i < n;) {
+    const std::u16string name = U(buf.data() + i);
+    if (name.empty()) break;
+    i += static_cast<DWORD>(name.size()) + 1;
+    names.push_back(name);
+  }
+  return names;
+}
+
+std::size_t TIniConfigSource::ValueLength(const std::u16string& section, const std::u16string& key) const {
+  // A cut value fills the buffer: size - 1 characters come back.
+  std::vector<wchar_t> buf(4096);
+  for (;;) {
+    const DWORD n = GetPrivateProfileStringW(W(section), W(key), L"", buf.data(), static_cast<DWORD>(buf.size()),
+                                             W(FIni.FileName()));
+    if (n + 1 < buf.size()) return n;
+    buf.resize(buf.size() * 4);
+  }
+}
