@@ -89,7 +89,7 @@ inline std::vector<TCheckCase> CheckCases() {
       {"Path relative", folder("Qm"), {"error [Uninstall] Path"}},
       {"Path with a reference", folder("%ProgramFiles%\\Qm"), {"error [Uninstall] Path"}},
       {"Path the Windows folder", folder("c:/windows"), {"error [Uninstall] Path"}},
-      {"Path Program Files", folder("D:\\Program Files"), {"error [Uninstall] Path"}},
+      {"Path Program Files", folder("C:\\Program Files"), {"error [Uninstall] Path"}},
       {"Path a profile", folder("C:\\Users\\Bob"), {"error [Uninstall] Path"}},
       {"Path above a profile's folder", folder("C:\\Users\\Bob\\AppData"), {"error [Uninstall] Path"}},
       {"Path ProgramData", folder("C:\\ProgramData"), {"error [Uninstall] Path"}},

@@ -68,6 +68,12 @@ TEST(ConfigCheck, EachCaseGivesItsFindings) {
     const TConfigReport r = CheckConfiguration(TIniText(c.Ini));
     EXPECT_EQ(Briefs(r), c.Findings) << c.Name << "\n" << Utf16ToUtf8(FormatReportText(r, u"case.ini"));
   }
+  // The system may live on any drive: its folders' shapes count on each.
+  for (const char* path : {"D:\\Windows", "e:\\program files (x86)", "\\\\?\\D:\\Users\\Bob\\Desktop"})
+    EXPECT_EQ(Briefs(CheckConfiguration(
+                  TIniText(std::string("[Information]\r\nAppName=Qm\r\n[Uninstall]\r\nPath=") + path + "\r\n"))),
+              std::vector<std::string>{"error [Uninstall] Path"})
+        << path;
 }
 
 TEST(ConfigCheck, TheCheckedSampleIsTheShippedOne) {

@@ -1,0 +1,142 @@
+// The configuration check through the uninstaller's own reader: every case of
+// the native table gives the same findings here, and the uninstaller's own
+// steps do what the report says (the invitation, the folder-safety check, the
+// Start-menu group and each shortcut), with the user's Shell Folders pointed
+// into a scratch folder (the real values are restored).
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/Application.h"
+#include "app/Config.h"
+#include "app/IniConfigSource.h"
+#include "base/Text.h"
+#include "base/Win32Text.h"
+#include "host/ConfigCheckCases.h"
+#include "removal/FolderRemoval.h"
+#include "removal/PathSafety.h"
+#include "ui/Main.h"
+#include "wine/WineTestSupport.h"
+
+namespace {
+
+const wchar_t ShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+struct TSavedValue {
+  std::u16string Name;
+  bool Present = false;
+  DWORD Type = 0;
+  std::vector<BYTE> Data;
+};
+
+class ConfigCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ShellFolders, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const char16_t* name : {u"Programs", u"Desktop", u"SendTo"}) {
+      TSavedValue v;
+      v.Name = name;
+      DWORD size = 0;
+      v.Present = RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, nullptr, &size) == ERROR_SUCCESS;
+      v.Data.resize(size);
+      if (v.Present) RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, v.Data.data(), &size);
+      FSaved.push_back(v);
+      const std::u16string folder = FDir / name;
+      CreateDirectoryW(W(folder), nullptr);
+      RegSetValueExW(key, W(v.Name), 0, REG_SZ, reinterpret_cast<const BYTE*>(W(folder)),
+                     static_cast<DWORD>((folder.size() + 1) * sizeof(char16_t)));
+    }
+    RegCloseKey(key);
+    Application.MessageBoxHook = [](const std::u16string&, const std::u16string&, UINT) { return IDOK; };
+    FForm.Create();
+    SendMessageW(FForm.PB.Handle, PBM_SETRANGE32, 0, 1000);
+  }
+  void TearDown() override {
+    for (const auto& v : FSaved) {
+      if (v.Present)
+        RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(v.Name), v.Type, v.Data.data(),
+                        static_cast<DWORD>(v.Data.size()));
+      else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(v.Name));
+    }
+    UninIni.reset();
+    Application.MessageBoxHook = nullptr;
+  }
+
+  // Stages a file wherever a shortcut of the report could be, and beside the
+  // shell folders; runs RemoveShortcuts; exactly what the report lists is gone.
+  void ExpectShortcutsAsReported(const TConfigReport& r, const std::u16string& file) {
+    std::vector<std::u16string> staged, removed;
+    const auto stage = [&](const std::u16string& path) {
+      WriteBytes(path, "lnk");
+      staged.push_back(path);
+    };
+    stage(FDir / u"Programs\\keep.lnk");
+    stage(FDir / u"outside.lnk");
+    const std::u16string group = FDir / (u"Programs\\" + r.Group.Name);
+    const bool groupStaged = !r.Group.Name.empty() && IsPlainName(r.Group.Name);
+    if (groupStaged) {
+      CreateDirectoryW(W(group), nullptr);
+      stage(group + u"\\group.lnk");
+      if (r.Group.Removed) removed.push_back(group + u"\\group.lnk");
+    }
+    for (const auto& s : r.Shortcuts) {
+      if (!s.Name.empty() && s.Name.size() < 100)  // a longer name would exceed the file system's limit
+        for (const char16_t* folder : {u"Desktop\\", u"SendTo\\"})
+          for (const char16_t* ext : {u"", u".lnk"}) stage(FDir / (folder + s.Name + ext));
+      if (s.Place != TShortcutPlace::None)
+        removed.push_back(FDir / ((s.Place == TShortcutPlace::Desktop ? u"Desktop\\" : u"SendTo\\") + s.File));
+    }
+
+    UninIni = std::make_unique<TIniFile>(file);
+    FForm.RemoveShortcuts();
+    UninIni.reset();
+
+    for (const auto& f : staged) {
+      const bool gone = std::any_of(removed.begin(), removed.end(), [&](const auto& x) { return SamePath(f, x); });
+      EXPECT_EQ(FileExists(f), !gone) << Narrow(f);
+      DeleteFileW(W(f));
+    }
+    if (groupStaged) {
+      EXPECT_EQ(FolderExists(group), !r.Group.Removed);
+      RemoveDirectoryW(W(group));
+    }
+  }
+
+  TScratchDir FDir{u"config-check"};
+  std::vector<TSavedValue> FSaved;
+  TMainForm FForm;
+};
+
+TEST_F(ConfigCheck, TheUninstallerDoesWhatTheReportSays) {
+  // The table's profile is this user's, whose folders the uninstaller knows here.
+  wchar_t buf[MAX_PATH];
+  ASSERT_NE(GetEnvironmentVariableW(L"USERPROFILE", buf, MAX_PATH), 0u);
+  const std::string profile = Narrow(U(buf));
+  int n = 0;
+  for (TCheckCase c : CheckCases()) {
+    SCOPED_TRACE(c.Name);
+    for (size_t at; (at = c.Ini.find("C:\\Users\\Bob")) != std::string::npos;) c.Ini.replace(at, 12, profile);
+    // A file of its own for each case: Wine's reader keeps recently read files cached by name.
+    const std::u16string file = FDir / (u"case" + IntToText(++n) + u".ini");
+    WriteBytes(file, c.Ini);
+    const TConfigReport r = CheckConfiguration(TIniConfigSource(file));
+    EXPECT_EQ(Briefs(r), c.Findings);
+
+    const TIniFile ini(file);
+    EXPECT_EQ(ini.ReadBool(u"Uninstall", u"Question", false), r.Feedback.Invitation);
+    if (r.Folder.FromPath) {
+      EXPECT_EQ(RemovableFolder(ini.ReadString(u"Uninstall", u"Path", u"")).has_value(), r.Folder.Deleted)
+          << Narrow(r.Folder.Path);
+    }
+    ExpectShortcutsAsReported(r, file);
+  }
+}
+
+}  // namespace
