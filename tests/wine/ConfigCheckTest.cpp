@@ -101,8 +101,8 @@ class ConfigCheck : public ::testing::Test {
     for (const auto& f : staged) {
       const bool gone = std::any_of(removed.begin(), removed.end(), [&](const auto& x) { return SamePath(f, x); });
       EXPECT_EQ(FileExists(f), !gone) << Narrow(f);
-      DeleteFileW(W(f));
     }
+    for (const auto& f : staged) DeleteFileW(W(f));
     if (groupStaged) {
       EXPECT_EQ(FolderExists(group), !r.Group.Removed);
       RemoveDirectoryW(W(group));
