@@ -81,7 +81,7 @@ struct TConfigReport {
   TFolderPlan Folder;
   TGroupPlan Group;
   std::vector<TShortcutPlan> Shortcuts;
-  std::vector<TFinding> Findings;  // in the order the uninstaller meets them
+  std::vector<TFinding> Findings;  // part by part, in the order of the report
 
   std::size_t Count(TSeverity severity) const;
 };
