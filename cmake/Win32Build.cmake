@@ -119,6 +119,14 @@ if(QM_WINE_TESTS)
                          RESOURCE_LOCK ${QM_T}prefix
                          ENVIRONMENT "QM_LC_ALL=${locale};QM_EXPECT_LANGID=${langid};QM_EXPECT_LANG=${index}")
   endforeach()
+  # The self-deletion on our users' systems: their ANSI and OEM code pages
+  # differ, and the command interpreter reads the batch file in the OEM one.
+  foreach(locale ru_RU.UTF-8 uk_UA.UTF-8 pl_PL.UTF-8)
+    add_test(NAME ${QM_T}.RemovalSelfDeleteTest.${locale} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR}
+             $<TARGET_FILE:RemovalSelfDeleteTest> --with $<TARGET_FILE:uninstall> --gtest_filter=SelfDelete.*)
+    set_tests_properties(${QM_T}.RemovalSelfDeleteTest.${locale} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 300
+                         RESOURCE_LOCK ${QM_T}prefix ENVIRONMENT "QM_LC_ALL=${locale}")
+  endforeach()
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     qm_wine_fixture(wine64 ${CMAKE_BINARY_DIR}/wine64 win64)
   endif()

@@ -33,6 +33,13 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
+# Our users' locales, compiled: Wine takes a process's code pages from the
+# locale's name, but names files in its character set, which an uncompiled
+# locale lacks (non-ASCII file names then fail to be created at all).
+for loc in ru_RU uk_UA pl_PL nl_NL nl_BE; do
+  locale -a 2>/dev/null | grep -qix "$loc.utf8" || localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+done
+
 # The mingw posix thread model is what GoogleTest's std::mutex needs.
 command -v i686-w64-mingw32-g++-posix >/dev/null
 command -v wine >/dev/null
