@@ -46,6 +46,24 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+# The Wine tests run the build's own programs: the i686 build in a 32-bit
+# prefix (and its end-to-end test once more in a 64-bit one, under WOW64).
+# The x86_64 build is for machines that cannot run 32-bit programs at all
+# (tools/test.sh picks it there): the same tests in a 64-bit prefix, named
+# "wine-x64.*" and "e2e-x64.*". QM_WINE_TESTS=OFF registers none of them
+# (the i686 build is then only built, and analysed).
+option(QM_WINE_TESTS "Register the tests that run under Wine" ON)
+option(QM_ANALYSIS_TESTS "Register the static analysis tests" ON)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(QM_WINE_ARCH win64)
+  set(QM_T wine-x64)
+  set(QM_E2E_RUNS "e2e-x64:wine")
+else()
+  set(QM_WINE_ARCH win32)
+  set(QM_T wine)
+  set(QM_E2E_RUNS "e2e32:wine" "e2e64:wine64")
+endif()
+
 # Test programs run through tests/wine/wine-exec, which copies them into the
 # private prefix (no Z: drive, own HOME) and runs them there.
 set(QM_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
@@ -71,49 +89,72 @@ function(qm_wine_test_exe name src)
   add_dependencies(${name} uninstall embed-config)
 endfunction()
 
-qm_wine_fixture(wine ${QM_WINE_DIR} win32)
+if(QM_WINE_TESTS)
+  qm_wine_fixture(${QM_T} ${QM_WINE_DIR} ${QM_WINE_ARCH})
+endif()
 
-file(GLOB QM_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*Test.cpp)
-foreach(src ${QM_WINE_TESTS})
+file(GLOB QM_WINE_TESTS_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*Test.cpp)
+foreach(src ${QM_WINE_TESTS_SRC})
   get_filename_component(name ${src} NAME_WE)
   qm_wine_test_exe(${name} ${src})
-  add_test(NAME wine.${name} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR} $<TARGET_FILE:${name}>
-           --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
-  set_tests_properties(wine.${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RESOURCE_LOCK wineprefix)
+  if(QM_WINE_TESTS)
+    add_test(NAME ${QM_T}.${name} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR} $<TARGET_FILE:${name}>
+             --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
+    set_tests_properties(${QM_T}.${name} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 300 RESOURCE_LOCK ${QM_T}prefix)
+  endif()
 endforeach()
 
-# The start-up language under other system languages (Wine takes it from the
-# locale). Each entry: locale, the language identifier Wine then reports, and
-# the language index the window must choose.
-set_tests_properties(wine.StartupTest PROPERTIES ENVIRONMENT "QM_EXPECT_LANGID=1033;QM_EXPECT_LANG=2")
-foreach(case "ru_RU.UTF-8:1049:0" "uk_UA.UTF-8:1058:1" "nl_NL.UTF-8:1043:3" "nl_BE.UTF-8:2067:2" "pl_PL.UTF-8:1045:4")
-  string(REPLACE ":" ";" parts ${case})
-  list(GET parts 0 locale)
-  list(GET parts 1 langid)
-  list(GET parts 2 index)
-  add_test(NAME wine.StartupTest.${locale} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR} $<TARGET_FILE:StartupTest>
-           --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config> --gtest_filter=SystemLanguage.*)
-  set_tests_properties(wine.StartupTest.${locale} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120 RESOURCE_LOCK wineprefix
-                       ENVIRONMENT "QM_LC_ALL=${locale};QM_EXPECT_LANGID=${langid};QM_EXPECT_LANG=${index}")
-endforeach()
+if(QM_WINE_TESTS)
+  # The start-up language under other system languages (Wine takes it from
+  # the locale). Each entry: locale, the language identifier Wine then
+  # reports, and the language index the window must choose.
+  set_tests_properties(${QM_T}.StartupTest PROPERTIES ENVIRONMENT "QM_EXPECT_LANGID=1033;QM_EXPECT_LANG=2")
+  foreach(case "ru_RU.UTF-8:1049:0" "uk_UA.UTF-8:1058:1" "nl_NL.UTF-8:1043:3" "nl_BE.UTF-8:2067:2" "pl_PL.UTF-8:1045:4")
+    string(REPLACE ":" ";" parts ${case})
+    list(GET parts 0 locale)
+    list(GET parts 1 langid)
+    list(GET parts 2 index)
+    add_test(NAME ${QM_T}.StartupTest.${locale} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR} $<TARGET_FILE:StartupTest>
+             --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config> --gtest_filter=SystemLanguage.*)
+    set_tests_properties(${QM_T}.StartupTest.${locale} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 120
+                         RESOURCE_LOCK ${QM_T}prefix
+                         ENVIRONMENT "QM_LC_ALL=${locale};QM_EXPECT_LANGID=${langid};QM_EXPECT_LANG=${index}")
+  endforeach()
+  # The self-deletion on our users' systems: their ANSI and OEM code pages
+  # differ, and the command interpreter reads the batch file in the OEM one.
+  foreach(locale ru_RU.UTF-8 uk_UA.UTF-8 pl_PL.UTF-8)
+    add_test(NAME ${QM_T}.RemovalSelfDeleteTest.${locale} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR}
+             $<TARGET_FILE:RemovalSelfDeleteTest> --with $<TARGET_FILE:uninstall> --gtest_filter=SelfDelete.*)
+    set_tests_properties(${QM_T}.RemovalSelfDeleteTest.${locale} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 300
+                         RESOURCE_LOCK ${QM_T}prefix ENVIRONMENT "QM_LC_ALL=${locale}")
+  endforeach()
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    qm_wine_fixture(wine64 ${CMAKE_BINARY_DIR}/wine64 win64)
+  endif()
+endif()
 
-# End to end, in a 32-bit prefix and in a 64-bit one (WOW64 registry view).
-qm_wine_fixture(wine64 ${CMAKE_BINARY_DIR}/wine64 win64)
+# End to end: the i686 build in a 32-bit prefix and in a 64-bit one (WOW64
+# registry view); the x86_64 build in a 64-bit prefix.
 file(GLOB QM_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*Test.cpp)
 foreach(src ${QM_E2E_TESTS})
   get_filename_component(name ${src} NAME_WE)
   qm_wine_test_exe(${name} ${src})
-  foreach(arch 32 64)
+  if(NOT QM_WINE_TESTS)
+    continue()
+  endif()
+  foreach(run ${QM_E2E_RUNS})
+    string(REPLACE ":" ";" parts ${run})
+    list(GET parts 0 tag)
+    list(GET parts 1 fixture)
     set(dir ${CMAKE_BINARY_DIR}/wine)
-    set(fixture wine)
-    if(arch EQUAL 64)
+    set(fix ${QM_T})
+    if(fixture STREQUAL "wine64")
       set(dir ${CMAKE_BINARY_DIR}/wine64)
-      set(fixture wine64)
+      set(fix wine64)
     endif()
-    add_test(NAME e2e${arch}.${name} COMMAND ${QM_WINE_EXEC} ${dir} $<TARGET_FILE:${name}>
+    add_test(NAME ${tag}.${name} COMMAND ${QM_WINE_EXEC} ${dir} $<TARGET_FILE:${name}>
              --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
-    set_tests_properties(e2e${arch}.${name} PROPERTIES FIXTURES_REQUIRED ${fixture} TIMEOUT 900
-                         RESOURCE_LOCK ${fixture}prefix)
+    set_tests_properties(${tag}.${name} PROPERTIES FIXTURES_REQUIRED ${fix} TIMEOUT 900 RESOURCE_LOCK ${fix}prefix)
   endforeach()
 endforeach()
 
@@ -126,6 +167,9 @@ foreach(part Bench Plant)
 endforeach()
 
 # Static analysis of src/ and tools/ (and the format of every C++ file): no findings allowed.
+if(NOT QM_ANALYSIS_TESTS)
+  return()
+endif()
 add_test(NAME analysis.clang-tidy COMMAND bash ${CMAKE_SOURCE_DIR}/tools/analyze.sh tidy ${CMAKE_BINARY_DIR})
 add_test(NAME analysis.cppcheck COMMAND bash ${CMAKE_SOURCE_DIR}/tools/analyze.sh cppcheck)
 add_test(NAME analysis.clang-format COMMAND bash ${CMAKE_SOURCE_DIR}/tools/analyze.sh format)

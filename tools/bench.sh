@@ -13,25 +13,27 @@
 #
 # Everything runs in a private, sealed Wine prefix under build/bench, on a
 # private Xvfb display. QM_BENCH_BUILD names another build folder (default
-# build/win32); QM_BENCH_FULL=1 runs DeleteFolder on 20,000 files even when
+# build/win32, or build/win64 where 32-bit programs
+# cannot run); QM_BENCH_FULL=1 runs DeleteFolder on 20,000 files even when
 # the 2,000-file runs predict that it would take minutes.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/setup.sh" >/dev/null
 cd "$root"
-build=${QM_BENCH_BUILD:-build/win32}
+. "$root/tools/wine-sandbox.sh"
+read -r preset arch < <(qm_wine_build)
+build=${QM_BENCH_BUILD:-build/$preset}
 case $build in /*) ;; *) build="$root/$build" ;; esac
 say() { printf '  %s\n' "$*" >&2; }
 
 say "building in $build"
-cmake --preset win32 -B "$build" >/dev/null
+cmake --preset "$preset" -B "$build" >/dev/null
 cmake --build "$build" --target uninstall embed-config RemovalBench ProcessBench >/dev/null
 
 bench="$root/build/bench"
 mkdir -p "$bench"
-. "$root/tools/wine-sandbox.sh"
 say "preparing the Wine prefix $bench/prefix"
-qm_wine_prefix "$bench" win32
+qm_wine_prefix "$bench" "$arch"
 unset DISPLAY   # a private screen: the figures do not depend on a desktop
 qm_wine_display "$bench"
 trap 'qm_wine_stop "$bench"' EXIT

@@ -13,14 +13,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/setup.sh"
 cd "$root"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target uninstall embed-config qmdriver >/dev/null
+. "$root/tools/wine-sandbox.sh"
+read -r preset arch < <(qm_wine_build)
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target uninstall embed-config qmdriver >/dev/null
 
 demo="$root/build/demo"
 mkdir -p "$demo"
-. "$root/tools/wine-sandbox.sh"
 rm -f "$demo/prefix.ok"; rm -rf "$demo/prefix"   # a fresh machine every run
-qm_wine_prefix "$demo" win32
+qm_wine_prefix "$demo" "$arch"
 had_display=${DISPLAY:-}
 qm_wine_display "$demo"
 trap 'qm_wine_stop "$demo"' EXIT
@@ -29,7 +30,7 @@ qm_wine_warm
 c="$WINEPREFIX/drive_c"
 tools="$c/qmdemo"
 mkdir -p "$tools"
-cp build/win32/embed-config.exe build/win32/qmdriver.exe "$tools/"
+cp build/$preset/embed-config.exe build/$preset/qmdriver.exe "$tools/"
 cp tools/sample/unin.ini "$tools/sample.ini"
 cd "$tools"
 drv() { wine 'C:\qmdemo\qmdriver.exe' "$@"; }
@@ -43,7 +44,7 @@ printf 'sample skin\n' >"$product/Skins/Default.qsk"
 printf 'dark skin\n' >"$product/Skins/Dark/Dark.qsk"
 printf 'sample plugin\n' >"$product/Plugins/Visualizer.dll"
 printf 'Quillmoor media player\r\n' >"$product/Readme.txt"
-cp "$root/build/win32/uninstall.exe" "$product/uninstall.exe"
+cp "$root/build/$preset/uninstall.exe" "$product/uninstall.exe"
 wine embed-config.exe 'C:\Program Files\Quillmoor\uninstall.exe' 'C:\qmdemo\sample.ini' >/dev/null
 
 uninst='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'

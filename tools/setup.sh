@@ -16,6 +16,8 @@ pkgs=(
   cmake ninja-build make g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-x86-64-dev
   wine wine32:i386 wine64
   xvfb x11-apps x11-utils imagemagick
   googletest
@@ -30,6 +32,13 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
+
+# Our users' locales, compiled: Wine takes a process's code pages from the
+# locale's name, but names files in its character set, which an uncompiled
+# locale lacks (non-ASCII file names then fail to be created at all).
+for loc in ru_RU uk_UA pl_PL nl_NL nl_BE; do
+  locale -a 2>/dev/null | grep -qix "$loc.utf8" || localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+done
 
 # The mingw posix thread model is what GoogleTest's std::mutex needs.
 command -v i686-w64-mingw32-g++-posix >/dev/null

@@ -11,8 +11,27 @@
 # real folder and dosdevices/z: goes, so a program that deletes in this prefix
 # reaches only drive_c.
 
+# True when this machine runs 32-bit programs. Some kernels refuse them
+# ("Exec format error" from Wine's 32-bit loader): there only 64-bit Windows
+# programs run, in a 64-bit prefix (tools/test.sh then tests the x86_64 build).
+qm_wine_runs_32bit() { [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+# Where 32-bit programs cannot run, "wine" and "wineboot" still choose Wine's
+# 32-bit loader whenever it is installed: commands of the same names in
+# DIR/bin take the 64-bit loader instead.
+qm_wine_loader_shims() {
+  local dir=$1
+  mkdir -p "$dir/bin"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$dir/bin/wine"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 wineboot.exe "$@"\n' >"$dir/bin/wineboot"
+  chmod +x "$dir/bin/wine" "$dir/bin/wineboot"
+  case ":$PATH:" in *":$dir/bin:"*) ;; *) export PATH="$dir/bin:$PATH" ;; esac
+  export WINELOADER=/usr/lib/wine/wine64
+}
+
 qm_wine_env() {
   local dir=$1 arch=${2:-win32}
+  if [ "$arch" = win64 ] && ! qm_wine_runs_32bit; then qm_wine_loader_shims "$dir"; fi
   export WINEPREFIX="$dir/prefix" HOME="$dir/home" WINEARCH="$arch"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -99,3 +118,8 @@ qm_wine_warm() {
   wineserver -p >/dev/null 2>&1 || true  # exits 2 when one already runs
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
+
+# The build whose programs run under Wine here, and its prefix architecture:
+# the shipped i686 build ("win32 win32"), or, on a machine that cannot run
+# 32-bit programs, the same sources for x86_64 ("win64 win64").
+qm_wine_build() { if qm_wine_runs_32bit; then echo "win32 win32"; else echo "win64 win64"; fi; }

@@ -11,6 +11,7 @@
 #include "base/ScopedHandle.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
+#include "removal/FolderRemoval.h"
 #include "ui/Main.h"
 
 namespace {
@@ -92,7 +93,7 @@ void TMainForm::RelocateToTemp() {
   const std::u16string exe = ExePath();
   if (LowerAscii(ExtractFileName(exe)) != u"uninstall.exe") return;
   const std::u16string target = GetTempDir() + u"QW_Setup.exe";
-  DeleteFileW(W(target));
+  DeleteFileOrLink(target);
   CopyFileW(W(exe), W(target), TRUE);
   // Start only what is byte for byte this executable, and hold it open with
   // writing and deletion denied until it has been started: the copy runs

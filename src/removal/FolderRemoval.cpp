@@ -52,23 +52,27 @@ std::u16string FullPathName(const std::u16string& path) {
 }
 
 // The form in which folders are compared: full, long names where the folder
-// exists (8.3 names expanded), one letter case.
+// exists (8.3 names expanded), one letter case. The system calls take the
+// extended-length form, so that they work at any length; their answers come
+// back in plain form.
 std::u16string ComparableForm(const std::u16string& path) {
-  const std::u16string full = FullPathName(path);
-  std::u16string form = FilledOr(full, [&](wchar_t* buf, DWORD size) { return GetLongPathNameW(W(full), buf, size); });
+  const std::u16string full = ExtendedLengthPath(FullPathName(path));
+  std::u16string form =
+      NormalizePath(FilledOr(full, [&](wchar_t* buf, DWORD size) { return GetLongPathNameW(W(full), buf, size); }));
   if (!form.empty()) CharUpperBuffW(W(form.data()), static_cast<DWORD>(form.size()));
   return form;
 }
 
-// The path the system resolves an existing folder to, links followed; empty
-// when it cannot be opened.
-std::u16string FinalPathName(const std::u16string& path) {
-  TFileHandle folder(CreateFileW(W(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+// The path the system resolves an existing folder to, links followed, in
+// plain form; empty when it cannot be opened.
+std::u16string FinalPathName(const std::u16string& full) {
+  TFileHandle folder(CreateFileW(W(ExtendedLengthPath(full)), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!folder.IsValid()) return {};
-  return FilledOr(std::u16string(), [&](wchar_t* buf, DWORD size) {
+  return NormalizePath(FilledOr(std::u16string(), [&](wchar_t* buf, DWORD size) {
     return GetFinalPathNameByHandleW(folder.Get(), buf, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  });
+  }));
 }
 
 std::u16string KnownFolder(REFKNOWNFOLDERID id) {
@@ -172,32 +176,46 @@ bool DeleteFileOrLink(const std::u16string& given) {
          (attrs & FILE_ATTRIBUTE_REPARSE_POINT) && RemoveDirectoryW(W(path));
 }
 
-std::optional<std::u16string> RemovableFolder(const std::u16string& path) {
-  // Relative forms would be resolved against the current folder: refuse them
+TFolderFacts FolderFacts(const std::u16string& path) {
+  TFolderFacts facts;
+  facts.Full = FullPathName(path);
+  while (facts.Full.size() > 3 && (facts.Full.back() == u'\\' || facts.Full.back() == u'/')) facts.Full.pop_back();
+  const DWORD attrs = GetFileAttributesW(W(ExtendedLengthPath(facts.Full)));
+  facts.IsLink = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+  facts.Long = ComparableForm(facts.Full);
+  facts.Final = FinalPathName(facts.Full);
+  if (!facts.Final.empty()) facts.FinalLong = ComparableForm(facts.Final);
+  facts.Protected = SystemFolders();
+  return facts;
+}
+
+std::optional<TRemovalTarget> RemovableFolder(const std::u16string& path) {
+  // Relative forms would be resolved against the current folder: refused
   // before the system makes them full.
   if (ClassifyPath(path) != TPathShape::Folder) return std::nullopt;
-  std::u16string full = FullPathName(path);
-  while (full.size() > 3 && (full.back() == u'\\' || full.back() == u'/')) full.pop_back();
-  const DWORD attrs = GetFileAttributesW(W(full));
-  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) return std::nullopt;
-  const TProtectedFolders system = SystemFolders();
-  if (!IsRemovableFolder(ComparableForm(full), system)) return std::nullopt;
-  // Through a link on its way (an old profile junction, say) the folder may
-  // be one of the system's after all.
-  const std::u16string final = FinalPathName(full);
-  if (!final.empty() && !IsRemovableFolder(ComparableForm(final), system)) return std::nullopt;
-  return full;
+  return DecideRemovableFolder(path, FolderFacts(path));
+}
+
+void RemoveFolderOf(const TRemovalTarget& target) {
+  RemoveDirectoryW(W(ExtendedLengthPath(target.Tree)));
+  // The link goes only once what it leads to has gone: on Windows removing
+  // it never touches the target, so a target left with a locked file would
+  // lose its only way in. (Wine cannot remove a link at all: the call
+  // reaches the target, which is gone by then, and fails.)
+  if (!target.Link.empty() && GetFileAttributesW(W(ExtendedLengthPath(target.Tree))) == INVALID_FILE_ATTRIBUTES)
+    RemoveDirectoryW(W(ExtendedLengthPath(target.Link)));
 }
 
 std::int32_t CountEntries(const std::u16string& path) {
-  const auto folder = RemovableFolder(path);
-  return folder ? CountTree(*folder) : 0;
+  const auto target = RemovableFolder(path);
+  return target ? CountTree(target->Tree) : 0;
 }
 
 void TMainForm::DeleteFolder(const std::u16string& path) {
-  if (const auto folder = RemovableFolder(path)) {
+  if (const auto target = RemovableFolder(path)) {
     TProgressStepper progress(PB.Handle);
-    DeleteTree(*folder, progress);
+    DeleteTree(target->Tree, progress);
+    RemoveFolderOf(*target);
   }
 }
 

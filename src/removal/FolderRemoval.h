@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "removal/PathSafety.h"
 #include "removal/ProgressThrottle.h"
 
 // Deletes the file at path; when that fails on a link to a folder, removes
@@ -22,10 +23,18 @@ bool DeleteFileOrLink(const std::u16string& path);
 // any path RemovableFolder refuses. Never throws.
 std::int32_t CountEntries(const std::u16string& path);
 
-// The full form of path, without trailing separator, when a removal may walk
-// and remove it; nothing for relative paths, roots, links, the system's own
-// folders and any folder that holds one of them.
-std::optional<std::u16string> RemovableFolder(const std::u16string& path);
+// What the system says of the folder at path (a full path): its forms, whether
+// it is a link and where it leads, and the system's own folders.
+TFolderFacts FolderFacts(const std::u16string& path);
+
+// What a removal may walk for path (DecideRemovableFolder on FolderFacts);
+// nothing for relative paths and roots, the system's own folders, any folder
+// that holds one, and links that lead to none of ours.
+std::optional<TRemovalTarget> RemovableFolder(const std::u16string& path);
+
+// Removes the target's tree folder when it is empty, then its link once the
+// tree is gone. Outcomes are ignored.
+void RemoveFolderOf(const TRemovalTarget& target);
 
 // Advances a progress bar once per deleted file while no messages are
 // handled, drawing it only when TProgressThrottle says so; the last position

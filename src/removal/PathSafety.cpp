@@ -123,6 +123,25 @@ bool IsRemovableFolder(std::u16string_view path, const TProtectedFolders& protec
   return true;
 }
 
+std::optional<TRemovalTarget> DecideRemovableFolder(std::u16string_view requested, const TFolderFacts& facts) {
+  // Relative forms would have been resolved against the current folder.
+  if (ClassifyPath(requested) != TPathShape::Folder || ClassifyPath(facts.Full) != TPathShape::Folder)
+    return std::nullopt;
+  if (!IsRemovableFolder(facts.Long, facts.Protected)) return std::nullopt;
+  // Through a link on its way (an old profile junction, say) the folder may
+  // be one of the system's after all.
+  if (!facts.FinalLong.empty() && !IsRemovableFolder(facts.FinalLong, facts.Protected)) return std::nullopt;
+  if (!facts.IsLink) return TRemovalTarget{facts.Full, {}};
+  // The folder itself is a link (a product moved to another drive, with a
+  // junction left in its place): the tree it leads to goes, then the link.
+  // A target the system did not resolve comes back as the link itself, and
+  // a target that holds the link holds more than the product: both refused.
+  const std::u16string tree = NormalizePath(facts.Final);
+  if (facts.FinalLong.empty() || ClassifyPath(tree) != TPathShape::Folder) return std::nullopt;
+  if (IsSameOrAncestor(facts.FinalLong, facts.Long)) return std::nullopt;
+  return TRemovalTarget{tree, facts.Full};
+}
+
 bool IsPlainName(std::u16string_view name) {
   const std::u16string t = Trim(name);
   if (t.find_first_not_of(u". ") == std::u16string::npos) return false;  // also "" , "." and ".."

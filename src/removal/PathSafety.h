@@ -5,6 +5,7 @@
 // protected-folder rule. Portable: the list of protected folders comes from
 // the Win32 side.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,32 @@ struct TProtectedFolders {
 // root that is no protected folder, holds none and is no container's child.
 // Callers compare comparable forms (full, long, one letter case).
 bool IsRemovableFolder(std::u16string_view path, const TProtectedFolders& protectedFolders);
+
+// What the system says of a folder that a removal is asked to walk, gathered
+// once on the Win32 side (FolderRemoval.cpp). Long, FinalLong and the
+// protected folders are comparable forms: full, long names, one letter case.
+struct TFolderFacts {
+  std::u16string Full;          // the full form, without trailing separator
+  std::u16string Long;          // Full's comparable form
+  bool IsLink = false;          // Full itself is a link (reparse point)
+  std::u16string Final;         // what the system resolves Full to, links followed; empty when it cannot be opened
+  std::u16string FinalLong;     // Final's comparable form; empty with Final
+  TProtectedFolders Protected;  // the system's own folders
+};
+
+// What a removal walks: the tree, and the link that led to it, removed once
+// the tree is gone (empty when the folder is no link).
+struct TRemovalTarget {
+  std::u16string Tree;
+  std::u16string Link;
+};
+
+// The decision on a folder to walk, from the facts: nothing for a requested
+// path that is relative or a root, for a protected folder or one holding one
+// (by its own name or by what it resolves to), and for a link whose target
+// is unknown, unsafe, or holds the link. A link to a safe folder gives that
+// folder as the tree and the link to remove after it.
+std::optional<TRemovalTarget> DecideRemovableFolder(std::u16string_view requested, const TFolderFacts& facts);
 
 // True when name can only name an entry directly inside a folder: not empty
 // after Trim, not made of dots and blanks alone, and free of "\", "/" and ":".

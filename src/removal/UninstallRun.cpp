@@ -41,7 +41,7 @@ void TMainForm::InsButtonClick() {
   try {
     // Normally gone by now; removed once more if it is left empty. The same
     // guard as the walk keeps an empty system folder from going with it.
-    if (const auto folder = RemovableFolder(InfLabel.Caption())) RemoveDirectoryW(W(*folder));
+    if (const auto target = RemovableFolder(InfLabel.Caption())) RemoveFolderOf(*target);
   } catch (...) {
   }
   RemoveShortcuts();

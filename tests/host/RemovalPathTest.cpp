@@ -131,3 +131,90 @@ TEST(RemovalPath, LongPathsTakeTheExtendedLengthForm) {
 }
 
 }  // namespace
+
+namespace {
+
+// Facts as the Win32 side would gather them for a folder that is no link
+// and resolves to itself.
+TFolderFacts PlainFacts(const std::u16string& full, const TProtectedFolders& system) {
+  std::u16string upper = full;
+  for (auto& c : upper)
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  return {full, upper, false, full, upper, system};
+}
+
+TFolderFacts LinkFacts(const std::u16string& full, const std::u16string& final, const TProtectedFolders& system) {
+  TFolderFacts f = PlainFacts(full, system);
+  const TFolderFacts target = PlainFacts(final, system);
+  f.IsLink = true;
+  f.Final = final;
+  f.FinalLong = target.Long;
+  return f;
+}
+
+TEST(RemovalPath, TheDecisionOnFactsOfEveryShape) {
+  const TProtectedFolders system{{u"C:\\WINDOWS", u"C:\\PROGRAM FILES", u"C:\\USERS\\BOB\\DESKTOP"}, {u"C:\\USERS"}};
+  const std::u16string product = u"C:\\Program Files\\Quillmoor";
+  const std::u16string moved = u"D:\\Games\\Quillmoor";
+  const std::u16string deep = product + u"\\" + std::u16string(300, u'x');
+
+  // A plain folder of the product is its own tree, with no link.
+  auto t = DecideRemovableFolder(product, PlainFacts(product, system));
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->Tree, product);
+  EXPECT_TRUE(t->Link.empty());
+  // Long paths are decided like short ones, once their facts are known.
+  t = DecideRemovableFolder(deep, PlainFacts(deep, system));
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->Tree, deep);
+
+  // A junction left where the product was: the target goes, then the link;
+  // the system's extended-length answer comes back plain.
+  t = DecideRemovableFolder(product, LinkFacts(product, u"\\\\?\\" + moved, system));
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->Tree, moved);
+  EXPECT_EQ(t->Link, product);
+  TFolderFacts longLink = LinkFacts(deep, moved, system);
+  t = DecideRemovableFolder(deep, longLink);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->Tree, moved);
+  EXPECT_EQ(t->Link, deep);
+
+  const struct {
+    const char* why;
+    std::u16string requested;
+    TFolderFacts facts;
+  } refused[] = {
+      {"relative as asked", u"Quillmoor", PlainFacts(product, system)},
+      {"a root once full", u"C:\\Windows\\..", PlainFacts(u"C:\\", system)},
+      {"a protected folder", u"C:\\Windows", PlainFacts(u"C:\\Windows", system)},
+      {"holds a protected folder", u"C:\\Users\\bob", PlainFacts(u"C:\\Users\\bob", system)},
+      {"resolves to a protected folder", product, LinkFacts(product, u"C:\\Windows", system)},
+      {"a long link to a system folder", deep, LinkFacts(deep, u"c:\\windows", system)},
+      {"a link into the Desktop", product, LinkFacts(product, u"C:\\Users\\bob\\Desktop", system)},
+      {"a link to a root", product, LinkFacts(product, u"D:\\", system)},
+      {"a link to a relative name", product, LinkFacts(product, u"Quillmoor", system)},
+      {"a link to the folder holding it", product, LinkFacts(product, u"C:\\Program Files", system)},
+      {"a link to its own parent", u"D:\\Games\\Quillmoor", LinkFacts(u"D:\\Games\\Quillmoor", u"D:\\Games", system)},
+      {"a link not resolved", product, LinkFacts(product, product, system)},
+      {"a link that cannot be opened", product, LinkFacts(product, u"", system)},
+  };
+  for (const auto& r : refused) {
+    TFolderFacts f = r.facts;
+    if (f.Final.empty()) f.FinalLong.clear();
+    EXPECT_FALSE(DecideRemovableFolder(r.requested, f)) << r.why;
+  }
+
+  // A folder reached through a link on its way is judged by where it leads,
+  // and walked by the name it was given.
+  TFolderFacts onTheWay = PlainFacts(u"C:\\Old\\Quillmoor", system);
+  onTheWay.Final = u"C:\\Users\\bob\\Desktop\\Quillmoor";
+  onTheWay.FinalLong = u"C:\\USERS\\BOB\\DESKTOP\\QUILLMOOR";
+  t = DecideRemovableFolder(u"C:\\Old\\Quillmoor", onTheWay);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->Tree, u"C:\\Old\\Quillmoor");
+  onTheWay.FinalLong = u"C:\\USERS\\BOB";
+  EXPECT_FALSE(DecideRemovableFolder(u"C:\\Old\\Quillmoor", onTheWay));
+}
+
+}  // namespace

@@ -156,11 +156,6 @@ TEST_F(RemovalFolder, ALinkToAFolderIsNeverFollowed) {
   ASSERT_TRUE(SetFileAttributesW(W(outside), FILE_ATTRIBUTE_HIDDEN));
 
   EXPECT_EQ(CountEntries(tree), 5 + 3);  // the link is one entry, not a folder to count
-  // A link given as the folder itself is not walked either.
-  EXPECT_EQ(CountEntries(tree + u"\\tolink"), 0);
-  FForm.DeleteFolder(tree + u"\\tolink");
-  EXPECT_TRUE(FileExists(outside + u"\\keep.txt"));
-
   FForm.DeleteFolder(tree);
   EXPECT_FALSE(FileExists(tree + u"\\a.txt"));
   EXPECT_FALSE(FolderExists(tree + u"\\sub"));
@@ -172,6 +167,42 @@ TEST_F(RemovalFolder, ALinkToAFolderIsNeverFollowed) {
   EXPECT_TRUE(FileExists(outside + u"\\inner\\keep2.txt"));
   EXPECT_EQ(GetFileAttributesW(W(outside)), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
   SetFileAttributesW(W(outside), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The rest of C:\qmtest\links: product -> moved\{m.txt, sub\m2.txt},
+// tosystem -> C:\windows, toparent -> C:\qmtest\links, and a link to
+// C:\windows at a path of over 260 characters.
+TEST_F(RemovalFolder, AProductFolderThatIsALinkGoesAtItsTargetWhenThatIsSafe) {
+  const std::u16string links = u"C:\\qmtest\\links";
+  const std::u16string moved = links + u"\\moved";
+  ASSERT_TRUE(FileExists(moved + u"\\sub\\m2.txt")) << "the .prepare script did not run";
+  const std::u16string longLink = links + u"\\long\\" + std::u16string(90, u'a') + u"\\" + std::u16string(90, u'b') +
+                                  u"\\" + std::u16string(90, u'c') + u"\\syslink";
+  ASSERT_GT(longLink.size(), 260u);
+
+  // Links that lead to the system's folders, or to a folder that holds the
+  // link, are not walked, whatever their length.
+  const std::u16string winIni = KnownFolder(FOLDERID_Windows) + u"\\win.ini";
+  ASSERT_TRUE(FileExists(winIni));
+  for (const std::u16string& link : {links + u"\\tosystem", links + u"\\toparent", longLink}) {
+    EXPECT_EQ(CountEntries(link), 0) << Narrow(link);
+    EXPECT_EQ(CountEntries(link + u"\\"), 0) << Narrow(link);
+    FForm.DeleteFolder(link);
+  }
+  EXPECT_TRUE(FileExists(winIni));
+  EXPECT_TRUE(FileExists(moved + u"\\m.txt"));
+  EXPECT_TRUE(FileExists(links + u"\\outside\\keep.txt"));
+  EXPECT_EQ(Position(), 0);
+
+  // A product moved elsewhere with a link left in its place: counted and
+  // deleted where it is now, then the link goes. (Windows removes the link;
+  // Wine cannot, and leaves it dangling.)
+  EXPECT_EQ(CountEntries(links + u"\\product"), 4 + 3);
+  FForm.DeleteFolder(links + u"\\product");
+  EXPECT_FALSE(FolderExists(moved));
+  EXPECT_FALSE(FolderExists(links + u"\\product"));
+  EXPECT_EQ(Position(), 2);
+  EXPECT_TRUE(FileExists(links + u"\\outside\\keep.txt"));
 }
 
 TEST_F(RemovalFolder, TheSystemsFoldersAreNeverWalked) {
