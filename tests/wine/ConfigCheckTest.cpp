@@ -47,10 +47,7 @@ class ConfigCheck : public ::testing::Test {
       v.Data.resize(size);
       if (v.Present) RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, v.Data.data(), &size);
       FSaved.push_back(v);
-      const std::u16string folder = FDir / name;
-      CreateDirectoryW(W(folder), nullptr);
-      RegSetValueExW(key, W(v.Name), 0, REG_SZ, reinterpret_cast<const BYTE*>(W(folder)),
-                     static_cast<DWORD>((folder.size() + 1) * sizeof(char16_t)));
+      CreateDirectoryW(W(FDir / name), nullptr);
     }
     RegCloseKey(key);
     Application.MessageBoxHook = [](const std::u16string&, const std::u16string&, UINT) { return IDOK; };
@@ -67,6 +64,18 @@ class ConfigCheck : public ::testing::Test {
     }
     UninIni.reset();
     Application.MessageBoxHook = nullptr;
+  }
+
+  // Points the user's Shell Folders into the scratch folder. Looking up a
+  // known folder (the folder-safety check does, for the group) writes its
+  // real path back into Shell Folders, so this is done before each run.
+  void PointShellFolders() {
+    for (const auto& v : FSaved) {
+      const std::u16string folder = FDir / v.Name;
+      ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(v.Name), REG_SZ, W(folder),
+                                static_cast<DWORD>((folder.size() + 1) * sizeof(char16_t))),
+                ERROR_SUCCESS);
+    }
   }
 
   // Stages a file wherever a shortcut of the report could be, and beside the
@@ -94,6 +103,7 @@ class ConfigCheck : public ::testing::Test {
         removed.push_back(FDir / ((s.Place == TShortcutPlace::Desktop ? u"Desktop\\" : u"SendTo\\") + s.File));
     }
 
+    PointShellFolders();
     UninIni = std::make_unique<TIniFile>(file);
     FForm.RemoveShortcuts();
     UninIni.reset();
