@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/Application.h"
+#include "app/Startup.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
 #include "removal/FolderRemoval.h"
@@ -53,6 +54,11 @@ void TMainForm::RunUninstall() {
   PB.Show();
   UpdateWindow(FHandle);
   const std::u16string folder = InfLabel.Caption();
+  // A folder that is a process's current folder cannot be removed (Windows
+  // keeps it open without delete sharing; Wine does the same), and the copy
+  // inherits the current folder of the instance started in the product
+  // folder. The removal leaves it for the temporary folder first.
+  if (const std::u16string temp = GetTempDir(); !temp.empty()) SetCurrentDirectoryW(W(temp));
   if (!folder.empty()) DeleteFolder(folder);
   CleanRegistry();
 }
