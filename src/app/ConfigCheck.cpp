@@ -396,6 +396,8 @@ std::u16string FormatReportText(const TConfigReport& r, std::u16string_view conf
   if (!d.FromPath) {
     line(u"Folder:", u"the product's registered UninstallPath, from");
     line(u"", d.RegistryKey);
+    // The shipped uninstaller is a 32-bit program: where regedit shows the key on a 64-bit system.
+    line(u"", u"(on 64-bit Windows the 32-bit uninstaller reads it under HKEY_LOCAL_MACHINE\\Software\\WOW6432Node)");
   } else if (d.Deleted) {
     line(u"Folder:", d.Path + u" ([Uninstall] Path)");
   } else {

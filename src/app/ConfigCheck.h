@@ -54,7 +54,7 @@ struct TFolderPlan {
   bool FromPath = false;       // "Path" names it; otherwise the product's registered UninstallPath
   std::u16string Path;         // "Path" as read
   bool Deleted = false;        // with FromPath: the folder-safety check lets it go
-  std::u16string RegistryKey;  // without FromPath: where UninstallPath is looked up
+  std::u16string RegistryKey;  // without FromPath: where UninstallPath is looked up, as the program names it
 };
 
 struct TGroupPlan {

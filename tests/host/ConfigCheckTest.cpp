@@ -93,6 +93,8 @@ TEST(ConfigCheck, ReportsForPeopleAndForScripts) {
             u"               scheme http, host 127.0.0.1, port 8765, target /feedback.php\r\n"
             u"Folder:        the product's registered UninstallPath, from\r\n"
             u"               HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmoor\r\n"
+            u"               (on 64-bit Windows the 32-bit uninstaller reads it under "
+            u"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node)\r\n"
             u"Start menu:    the group \"Quillmoor\" in the user's Programs folder\r\n"
             u"Shortcuts:     2 shortcuts, in file order\r\n"
             u"  Desktop=ShortcutDesktop: \"Quillmoor.lnk\" from the user's desktop\r\n"
