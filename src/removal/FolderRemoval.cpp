@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/Responsive.h"
 #include "base/ScopedHandle.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
@@ -26,8 +27,10 @@ void ForEachEntry(const std::u16string& pattern, Visit visit) {
   TFindHandle find(
       FindFirstFileExW(W(ExtendedLengthPath(pattern)), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0));
   if (!find.IsValid()) return;
-  do visit(U(fd.cFileName), fd.dwFileAttributes);
-  while (FindNextFileW(find.Get(), &fd));
+  do {
+    visit(U(fd.cFileName), fd.dwFileAttributes);
+    KeepResponsive();
+  } while (FindNextFileW(find.Get(), &fd));
 }
 
 // Calls an API that fills a buffer and returns the length it needs; the input

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "app/Config.h"
@@ -96,6 +98,7 @@ std::vector<TKey> ForeignKeys() {
 struct TScenario {
   bool Registered = true;      // the product's Uninstall entry exists
   bool PathElsewhere = false;  // the registered folder differs from "Path"
+  bool Large = false;          // the product holds 40,000 more files (C:\QmBig\Data, made by the .prepare script)
   std::string DelUrl = "http://127.0.0.1:9/none";
 };
 
@@ -137,6 +140,11 @@ class Uninstall : public ::testing::Test {
       SetFileAttributesW(W(FProduct + f.Name), f.Attributes);
     }
     SetFileAttributesW(W(FProduct + u"\\.cache"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
+    if (s.Large) {
+      ASSERT_TRUE(FileExists(u"C:\\QmBig\\.complete")) << "the .prepare script makes the large tree";
+      ASSERT_TRUE(MoveFileW(L"C:\\QmBig\\Data", W(FProduct + u"\\Data")));
+      DeleteFileW(L"C:\\QmBig\\.complete");  // the tree is used up: made anew next time
+    }
     ASSERT_TRUE(FolderExists(FProduct + u"\\Link")) << "the .prepare script makes the link";
     ASSERT_TRUE(FileExists(u"C:\\QmOutside\\keep.txt"));
     if (s.PathElsewhere) {
@@ -170,11 +178,15 @@ class Uninstall : public ::testing::Test {
     MakeConfiguredExe(FProduct + u"\\uninstall.exe", ini);
   }
 
-  // Starts uninstall.exe from the product folder; the copy's window.
-  HWND StartUninstaller() {
+  // Starts uninstall.exe from the product folder; the copy's window. With
+  // first, the instance started keeps running in *first (closed by the caller).
+  HWND StartUninstaller(HANDLE* firstOut = nullptr) {
     HANDLE first = Start(FProduct + u"\\uninstall.exe");
     EXPECT_NE(first, nullptr);
-    if (first) CloseHandle(first);
+    if (firstOut)
+      *firstOut = first;
+    else if (first)
+      CloseHandle(first);
     HWND form = WaitMainWindow(u"\\QW_Setup.exe");
     EXPECT_NE(form, nullptr) << "the relocated copy's window did not appear";
     if (form) {
@@ -381,6 +393,101 @@ TEST_F(Uninstall, PathElsewhereDeletesThePathNotTheRegisteredFolder) {
   PressAndWaitEnd(form, idInsButton);
   ExpectRemoved();
   EXPECT_TRUE(FileExists(FRegistered + u"\\registered.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+// Polls the copy's window from this process every 100 ms for as long as the
+// copy runs: how often Windows' rule (no message taken for 5 s) found it
+// hung, and whether its caption (its language) ever changed.
+struct TWatch {
+  int Samples = 0;
+  int Hung = 0;
+  bool CaptionChanged = false;
+};
+
+// Everything a user could do to the window while it works: Cancel, a
+// language name, the close button, Alt+F4, Esc and Enter.
+void PesterWindow(HWND form) {
+  PostMessageW(Control(form, idButton3), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(Control(form, idButton3), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  HWND panel = Control(form, idSPanel);
+  const LPARAM ukrainian = MAKELPARAM(460, 45);  // on Label2, "Український"
+  PostMessageW(panel, WM_MOUSEMOVE, 0, ukrainian);
+  PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, ukrainian);
+  PostMessageW(panel, WM_LBUTTONUP, 0, ukrainian);
+  PostMessageW(form, WM_NCLBUTTONDOWN, HTCLOSE, 0);
+  PostMessageW(form, WM_NCLBUTTONUP, HTCLOSE, 0);
+  PostMessageW(form, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+  PostMessageW(form, WM_SYSKEYUP, VK_F4, 1 << 29);
+  for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+    PostMessageW(Control(form, idInsButton), WM_KEYDOWN, key, 1);
+    PostMessageW(Control(form, idInsButton), WM_KEYUP, key, 1);
+  }
+  PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+  PostMessageW(form, WM_CLOSE, 0, 0);
+}
+
+TWatch WatchUntilEnd(HWND form, HANDLE copy) {
+  TWatch w;
+  const std::u16string caption = TextOf(form);
+  while (WaitForSingleObject(copy, 100) == WAIT_TIMEOUT) {
+    if (!IsWindow(form)) continue;
+    ++w.Samples;
+    if (IsHungAppWindow(form)) ++w.Hung;
+    if (w.Samples % 10 == 1) PesterWindow(form);
+    wchar_t text[256] = {};
+    DWORD_PTR got = 0;
+    if (SendMessageTimeoutW(form, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &got) &&
+        U(text) != caption && IsWindowVisible(form))
+      w.CaptionChanged = true;
+  }
+  return w;
+}
+
+// A silent feedback server (it takes the request and never answers), then a
+// product of 40,000 files: the copy's window is never hung, and nothing the
+// user does meanwhile acts, then or afterwards.
+TEST_F(Uninstall, TheWindowAnswersThroughALongRunAndIgnoresInput) {
+  TScriptedServer server({"", TEnd::Hold});
+  Stage({.Large = true, .DelUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/silent"});
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  OpenFeedbackPanel(form);
+  Type(form, idEdit1, u"x@y");
+  Type(form, idMemo1, u"waiting");
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  const TWatch w = WatchUntilEnd(form, FCopy);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  EXPECT_EQ(w.Hung, 0) << "of " << w.Samples << " samples, 100 ms apart";
+  EXPECT_GT(w.Samples, 50);  // the run took more than 5 s: the rule could have struck
+  EXPECT_FALSE(w.CaptionChanged) << "a language name acted during the run";
+  ExpectRemoved();
+  EXPECT_FALSE(FolderExists(FProduct + u"\\Data"));
+}
+
+// Wine's managed windows (its default) keep the instance that handed over
+// alive for about 2 s after the copy's window shows; Delete pressed at once
+// must still remove "uninstall.exe" and the folder.
+TEST_F(Uninstall, DeletePressedWhileTheHandingOverInstanceStillRuns) {
+  const std::u16string x11 = u"Software\\Wine\\X11 Driver";
+  SetValue(HKEY_CURRENT_USER, x11, u"Managed", u"Y");
+  Stage({});
+  HANDLE first = nullptr;
+  HWND form = StartUninstaller(&first);
+  SetValue(HKEY_CURRENT_USER, x11, u"Managed", u"N");
+  ASSERT_NE(form, nullptr);
+  ASSERT_NE(first, nullptr);
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  const bool firstAlive = WaitForSingleObject(first, 0) == WAIT_TIMEOUT;
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  WaitForSingleObject(first, 30000);
+  CloseHandle(first);
+  if (!firstAlive) std::printf("note: the handing-over instance had ended before Delete; the race was not met\n");
+  EXPECT_FALSE(FileExists(FProduct + u"\\uninstall.exe"));
+  ExpectRemoved();
 }
 
 }  // namespace
