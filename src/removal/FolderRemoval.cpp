@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "app/Responsive.h"
@@ -24,8 +25,8 @@ bool IsSubfolder(DWORD attrs) { return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(a
 template <class Visit>
 void ForEachEntry(const std::u16string& pattern, Visit visit) {
   WIN32_FIND_DATAW fd;
-  TFindHandle find(
-      FindFirstFileExW(W(ExtendedLengthPath(pattern)), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0));
+  TFindHandle find(FindFirstFileExW(W(ExtendedLengthPath(pattern)), FindExInfoBasic, &fd, FindExSearchNameMatch,
+                                    nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (!find.IsValid()) return;
   do {
     visit(U(fd.cFileName), fd.dwFileAttributes);
@@ -90,21 +91,65 @@ std::u16string EnvironmentFolder(const wchar_t* name) {
   return FilledOr(std::u16string(), [&](wchar_t* buf, DWORD size) { return GetEnvironmentVariableW(name, buf, size); });
 }
 
-std::int32_t CountTree(const std::u16string& path) {
-  std::int32_t n = 0;
-  ForEachEntry(path + u"\\*.*", [&](const std::u16string&, DWORD) { ++n; });
-  ForEachEntry(path + u"\\*", [&](const std::u16string& name, DWORD attrs) {
-    if (attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) return;
-    if (IsSubfolder(attrs) && !name.starts_with(u'.')) n += CountTree(path + u"\\" + name);
-  });
+// The listings a count made, kept for the walk that follows it at once: one
+// block of entries per listed folder, in listing order, each subfolder entry
+// pointing to its own block (or to none: the count does not list hidden,
+// system and dot-named subfolders, and the walk lists those itself).
+struct TTreeListing {
+  struct TEntry {
+    std::uint32_t NameStart;
+    std::uint32_t NameLength;
+    DWORD Attributes;
+    std::int32_t Block;  // the subfolder's listing, or -1
+  };
+  std::u16string Names;
+  std::vector<TEntry> Entries;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> Blocks;  // [first, last) of Entries
+  std::u16string Tree;                                          // the folder it lists
+};
+
+// Kept by CountEntriesAndKeep for the next DeleteFolder.
+std::optional<TTreeListing> Kept;
+
+// One listing per folder serves both of the count's listings ("*.*" and
+// "*"), which yield the same names. The folder's own listing is taken whole
+// before its subfolders are counted, so one search is open at a time.
+std::int32_t CountTree(const std::u16string& path, TTreeListing* keep) {
+  struct TSeen {
+    std::u16string Name;
+    DWORD Attributes;
+  };
+  std::vector<TSeen> seen;
+  ForEachEntry(path + u"\\*.*", [&](const std::u16string& name, DWORD attrs) { seen.push_back({name, attrs}); });
+  auto n = static_cast<std::int32_t>(seen.size());
+  std::int32_t block = -1;
+  if (keep) {
+    block = static_cast<std::int32_t>(keep->Blocks.size());
+    const auto first = static_cast<std::uint32_t>(keep->Entries.size());
+    for (const auto& e : seen) {
+      keep->Entries.push_back({static_cast<std::uint32_t>(keep->Names.size()),
+                               static_cast<std::uint32_t>(e.Name.size()), e.Attributes, -1});
+      keep->Names += e.Name;
+    }
+    keep->Blocks.emplace_back(first, static_cast<std::uint32_t>(keep->Entries.size()));
+  }
+  for (size_t i = 0; i < seen.size(); ++i) {
+    const TSeen& e = seen[i];
+    if (e.Attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) continue;
+    if (!IsSubfolder(e.Attributes) || e.Name.starts_with(u'.')) continue;
+    if (keep) keep->Entries[keep->Blocks[block].first + i].Block = static_cast<std::int32_t>(keep->Blocks.size());
+    n += CountTree(path + u"\\" + e.Name, keep);
+  }
   return n;
 }
 
-void DeleteTree(const std::u16string& path, TProgressStepper& progress) {
-  ForEachEntry(path + u"\\*.*", [&](const std::u16string& name, DWORD attrs) {
+// Deletes the tree at path depth first; its entries come from the kept
+// listing's block, or from a listing of its own when it has none.
+void DeleteTree(const std::u16string& path, TProgressStepper& progress, const TTreeListing* kept, std::int32_t block) {
+  const auto visit = [&](const std::u16string& name, DWORD attrs, std::int32_t sub) {
     const std::u16string full = path + u"\\" + name;
     if (IsSubfolder(attrs)) {
-      if (name != u"." && name != u"..") DeleteTree(full, progress);
+      if (name != u"." && name != u"..") DeleteTree(full, progress, kept, sub);
       return;
     }
     // Links keep their attributes: Wine applies an attribute change to the
@@ -112,7 +157,16 @@ void DeleteTree(const std::u16string& path, TProgressStepper& progress) {
     if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT) && attrs != FILE_ATTRIBUTE_ARCHIVE)
       SetFileAttributesW(W(ExtendedLengthPath(full)), FILE_ATTRIBUTE_ARCHIVE);
     if (DeleteFileOrLink(full)) progress.Step();
-  });
+  };
+  if (kept && block >= 0) {
+    for (std::uint32_t i = kept->Blocks[block].first; i < kept->Blocks[block].second; ++i) {
+      const auto& e = kept->Entries[i];
+      visit(kept->Names.substr(e.NameStart, e.NameLength), e.Attributes, e.Block);
+      KeepResponsive();
+    }
+  } else {
+    ForEachEntry(path + u"\\*.*", [&](const std::u16string& name, DWORD attrs) { visit(name, attrs, -1); });
+  }
   RemoveDirectoryW(W(ExtendedLengthPath(path)));
 }
 
@@ -211,13 +265,25 @@ void RemoveFolderOf(const TRemovalTarget& target) {
 
 std::int32_t CountEntries(const std::u16string& path) {
   const auto target = RemovableFolder(path);
-  return target ? CountTree(target->Tree) : 0;
+  return target ? CountTree(target->Tree, nullptr) : 0;
+}
+
+std::int32_t CountEntriesAndKeep(const std::u16string& path) {
+  Kept.reset();
+  const auto target = RemovableFolder(path);
+  if (!target) return 0;
+  Kept.emplace();
+  Kept->Tree = target->Tree;
+  return CountTree(target->Tree, &*Kept);
 }
 
 void TMainForm::DeleteFolder(const std::u16string& path) {
+  // A kept listing serves this walk only, and only of the folder it lists.
+  const std::optional<TTreeListing> kept = std::exchange(Kept, std::nullopt);
   if (const auto target = RemovableFolder(path)) {
+    const bool useKept = kept && kept->Tree == target->Tree && !kept->Blocks.empty();
     TProgressStepper progress(PB.Handle);
-    DeleteTree(target->Tree, progress);
+    DeleteTree(target->Tree, progress, useKept ? &*kept : nullptr, useKept ? 0 : -1);
     RemoveFolderOf(*target);
   }
 }
@@ -244,8 +310,8 @@ void TProgressStepper::Draw() {
   const int pos = FThrottle->Position();
   const int high = FThrottle->High();
   // A themed bar (common controls 6) glides up to a higher position on timer
-  // messages, and none are handled while the removal runs; a lower position
-  // it draws at once. So the bar steps one past the position and back.
+  // messages, which the removal takes only now and then; a lower position it
+  // draws at once. So the bar steps one past the position and back.
   // (Wine's bar paints itself within each PBM_SETPOS.)
   if (pos < high) {
     SendMessageW(FBar, PBM_SETPOS, pos + 1, 0);

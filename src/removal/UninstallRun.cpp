@@ -29,11 +29,18 @@ void TMainForm::InsButtonClick() {
   {
     // From the click to the end, the window answers but input does nothing.
     TBusyScope busy;
-    // The count uses the folder registered now; the deletion, the folder shown.
+    // The instance that handed over may still be ending in the product
+    // folder, holding "uninstall.exe" and writing its "unin.ini": the folder
+    // is looked at once it has ended (or after a few seconds, when what it
+    // holds stays).
+    WaitForHandingOverInstance(HandOverWaitMs);
+    // The count uses the folder registered now; the deletion, the folder
+    // shown. In plain mode the walk follows at once, and when both are one
+    // folder it walks the count's listings.
     const std::u16string counted = GetUninstallPath();
-    SendMessageW(PB.Handle, PBM_SETRANGE32, 0, CountEntries(counted));
-
     const bool feedback = Memo1.Visible();
+    SendMessageW(PB.Handle, PBM_SETRANGE32, 0, feedback ? CountEntries(counted) : CountEntriesAndKeep(counted));
+
     if (feedback && !FeedbackFieldsFilled(Edit1.Caption(), Memo1.Caption())) {
       fieldsMissing = true;
     } else {
@@ -65,10 +72,6 @@ void TMainForm::RunUninstall() {
   OsnLabel->SetVisible(false);
   PB.Show();
   UpdateWindow(FHandle);
-  // The instance that handed over may still be ending in the product folder,
-  // holding "uninstall.exe": the folder goes once it has ended (or after a
-  // few seconds, when what it holds stays).
-  WaitForHandingOverInstance(HandOverWaitMs);
   const std::u16string folder = InfLabel.Caption();
   if (!folder.empty()) DeleteFolder(folder);
   CleanRegistry();
