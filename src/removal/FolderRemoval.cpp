@@ -21,7 +21,8 @@ namespace {
 // entry with both is a link to a folder and is treated like a file.
 bool IsSubfolder(DWORD attrs) { return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(attrs & FILE_ATTRIBUTE_REPARSE_POINT); }
 
-// Every entry of the listing of pattern, "." and ".." included.
+// Every entry of the listing of pattern, "." and ".." included, as a view of
+// its name (valid during the call) and its attributes.
 template <class Visit>
 void ForEachEntry(const std::u16string& pattern, Visit visit) {
   WIN32_FIND_DATAW fd;
@@ -29,7 +30,7 @@ void ForEachEntry(const std::u16string& pattern, Visit visit) {
                                     nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (!find.IsValid()) return;
   do {
-    visit(U(fd.cFileName), fd.dwFileAttributes);
+    visit(std::u16string_view(reinterpret_cast<const char16_t*>(fd.cFileName)), fd.dwFileAttributes);
     KeepResponsive();
   } while (FindNextFileW(find.Get(), &fd));
 }
@@ -115,30 +116,26 @@ std::optional<TTreeListing> Kept;
 // "*"), which yield the same names. The folder's own listing is taken whole
 // before its subfolders are counted, so one search is open at a time.
 std::int32_t CountTree(const std::u16string& path, TTreeListing* keep) {
-  struct TSeen {
-    std::u16string Name;
-    DWORD Attributes;
-  };
-  std::vector<TSeen> seen;
-  ForEachEntry(path + u"\\*.*", [&](const std::u16string& name, DWORD attrs) { seen.push_back({name, attrs}); });
-  auto n = static_cast<std::int32_t>(seen.size());
-  std::int32_t block = -1;
-  if (keep) {
-    block = static_cast<std::int32_t>(keep->Blocks.size());
-    const auto first = static_cast<std::uint32_t>(keep->Entries.size());
-    for (const auto& e : seen) {
-      keep->Entries.push_back({static_cast<std::uint32_t>(keep->Names.size()),
-                               static_cast<std::uint32_t>(e.Name.size()), e.Attributes, -1});
-      keep->Names += e.Name;
+  std::int32_t n = 0;
+  std::vector<std::u16string> subfolders;  // the ones counted, in listing order
+  std::vector<std::uint32_t> subEntries;   // and their kept entries
+  const auto first = static_cast<std::uint32_t>(keep ? keep->Entries.size() : 0);
+  ForEachEntry(path + u"\\*.*", [&](std::u16string_view name, DWORD attrs) {
+    ++n;
+    if (keep) {
+      keep->Entries.push_back(
+          {static_cast<std::uint32_t>(keep->Names.size()), static_cast<std::uint32_t>(name.size()), attrs, -1});
+      keep->Names += name;
     }
-    keep->Blocks.emplace_back(first, static_cast<std::uint32_t>(keep->Entries.size()));
-  }
-  for (size_t i = 0; i < seen.size(); ++i) {
-    const TSeen& e = seen[i];
-    if (e.Attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) continue;
-    if (!IsSubfolder(e.Attributes) || e.Name.starts_with(u'.')) continue;
-    if (keep) keep->Entries[keep->Blocks[block].first + i].Block = static_cast<std::int32_t>(keep->Blocks.size());
-    n += CountTree(path + u"\\" + e.Name, keep);
+    if (attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) return;
+    if (!IsSubfolder(attrs) || name.starts_with(u'.')) return;
+    subfolders.emplace_back(name);
+    if (keep) subEntries.push_back(static_cast<std::uint32_t>(keep->Entries.size() - 1));
+  });
+  if (keep) keep->Blocks.emplace_back(first, static_cast<std::uint32_t>(keep->Entries.size()));
+  for (size_t i = 0; i < subfolders.size(); ++i) {
+    if (keep) keep->Entries[subEntries[i]].Block = static_cast<std::int32_t>(keep->Blocks.size());
+    n += CountTree(path + u"\\" + subfolders[i], keep);
   }
   return n;
 }
@@ -146,8 +143,10 @@ std::int32_t CountTree(const std::u16string& path, TTreeListing* keep) {
 // Deletes the tree at path depth first; its entries come from the kept
 // listing's block, or from a listing of its own when it has none.
 void DeleteTree(const std::u16string& path, TProgressStepper& progress, const TTreeListing* kept, std::int32_t block) {
-  const auto visit = [&](const std::u16string& name, DWORD attrs, std::int32_t sub) {
-    const std::u16string full = path + u"\\" + name;
+  const auto visit = [&](std::u16string_view name, DWORD attrs, std::int32_t sub) {
+    std::u16string full = path;
+    full += u'\\';
+    full += name;
     if (IsSubfolder(attrs)) {
       if (name != u"." && name != u"..") DeleteTree(full, progress, kept, sub);
       return;
@@ -161,11 +160,11 @@ void DeleteTree(const std::u16string& path, TProgressStepper& progress, const TT
   if (kept && block >= 0) {
     for (std::uint32_t i = kept->Blocks[block].first; i < kept->Blocks[block].second; ++i) {
       const auto& e = kept->Entries[i];
-      visit(kept->Names.substr(e.NameStart, e.NameLength), e.Attributes, e.Block);
+      visit(std::u16string_view(kept->Names).substr(e.NameStart, e.NameLength), e.Attributes, e.Block);
       KeepResponsive();
     }
   } else {
-    ForEachEntry(path + u"\\*.*", [&](const std::u16string& name, DWORD attrs) { visit(name, attrs, -1); });
+    ForEachEntry(path + u"\\*.*", [&](std::u16string_view name, DWORD attrs) { visit(name, attrs, -1); });
   }
   RemoveDirectoryW(W(ExtendedLengthPath(path)));
 }

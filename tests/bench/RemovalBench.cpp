@@ -33,22 +33,12 @@
 #include <string>
 
 #include "app/Application.h"
+#include "bench/BenchClock.h"
 #include "base/Win32Text.h"
 #include "removal/FolderRemoval.h"
 #include "ui/Main.h"
 
 namespace {
-
-double Now() {
-  static const double period = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return 1.0 / static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * period;
-}
 
 // n with two digits at least.
 std::u16string Number(int n) {

@@ -32,28 +32,6 @@ const std::u16string ShellFoldersKey = u"Software\\Microsoft\\Windows\\CurrentVe
 const std::u16string UninstallList = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::u16string Handlers = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\";
 
-struct TKey {
-  HKEY Root;
-  std::u16string Path;
-};
-
-bool KeyExists(const TKey& k) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(k.Root, W(k.Path), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  RegCloseKey(h);
-  return true;
-}
-
-void MakeKey(const TKey& k, const std::u16string& value = u"") {
-  HKEY h = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(k.Root, W(k.Path), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS)
-      << Narrow(k.Path);
-  if (!value.empty())
-    RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(W(value)),
-                   static_cast<DWORD>((value.size() + 1) * 2));
-  RegCloseKey(h);
-}
-
 void SetValue(HKEY root, const std::u16string& path, const std::u16string& name, const std::u16string& value) {
   ASSERT_EQ(RegSetKeyValueW(root, W(path), W(name), REG_SZ, W(value), static_cast<DWORD>((value.size() + 1) * 2)),
             ERROR_SUCCESS);
@@ -226,6 +204,19 @@ class Uninstall : public ::testing::Test {
     SendMessageW(Control(form, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(text)));
   }
 
+  // Stages s, starts the uninstaller and fills in its feedback panel; the
+  // copy's window, or null.
+  HWND StartWithFeedback(const TScenario& s, const std::u16string& email, const std::u16string& message) {
+    Stage(s);
+    if (HasFatalFailure()) return nullptr;
+    HWND form = StartUninstaller();
+    if (!form) return nullptr;
+    OpenFeedbackPanel(form);
+    Type(form, idEdit1, email);
+    Type(form, idMemo1, message);
+    return form;
+  }
+
   void ExpectRemoved() {
     // Only the link may stay (Wine cannot remove it); the folder it points to keeps its files.
     std::vector<std::u16string> left;
@@ -307,12 +298,9 @@ TEST_F(Uninstall, PlainModeRemovesTheProductAndNothingElse) {
 TEST_F(Uninstall, FeedbackModePostsTheFormThenRemoves) {
   TScriptedServer server({"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", TEnd::Close});
   const std::string port = std::to_string(server.Port());
-  Stage({.DelUrl = "http://127.0.0.1:" + port + "/feedback.php?src=uninst"});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback({.DelUrl = "http://127.0.0.1:" + port + "/feedback.php?src=uninst"}, u"x@y",
+                                u"Too slow\r\nBye & thanks #1");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"x@y");
-  Type(form, idMemo1, u"Too slow\r\nBye & thanks #1");
   PressAndWaitEnd(form, idInsButton);
   const std::string body = "email=x%40y&ver=4.5.1&info=Too+slow%0D%0ABye++thanks+1&app_title=Quillmoor";
   EXPECT_EQ(server.Finish().Received,
@@ -326,23 +314,15 @@ TEST_F(Uninstall, FeedbackModePostsTheFormThenRemoves) {
 }
 
 TEST_F(Uninstall, UnreachableFeedbackAddressStillRemoves) {
-  Stage({.DelUrl = "http://127.0.0.1:1/closed"});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback({.DelUrl = "http://127.0.0.1:1/closed"}, u"@", u"x");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"@");
-  Type(form, idMemo1, u"x");
   PressAndWaitEnd(form, idInsButton);
   ExpectRemoved();
 }
 
 TEST_F(Uninstall, InvalidFieldsRemoveNothingAndKeepThePanel) {
-  Stage({});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback({}, u"nobody", u"  \r\n\t ");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"nobody");
-  Type(form, idMemo1, u"  \r\n\t ");
   for (int round = 0; round < 2; ++round) {
     PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
     HWND box = nullptr;
@@ -376,12 +356,8 @@ TEST_F(Uninstall, MissingProductEntryPlainModeStillCompletes) {
 }
 
 TEST_F(Uninstall, MissingProductEntryWithInvalidFieldsEndsWithoutWaiting) {
-  Stage({.Registered = false, .PathElsewhere = true});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback({.Registered = false, .PathElsewhere = true}, u"nobody", u"text");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"nobody");
-  Type(form, idMemo1, u"text");
   PressAndWaitEnd(form, idInsButton);  // the end request closes the message box at once
   ExpectNothingRemoved();
 }
@@ -452,12 +428,9 @@ TWatch WatchUntilEnd(HWND form, HANDLE copy) {
 // user does meanwhile acts, then or afterwards.
 TEST_F(Uninstall, TheWindowAnswersThroughALongRunAndIgnoresInput) {
   TScriptedServer server({"", TEnd::Hold});
-  Stage({.Large = true, .DelUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/silent"});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback(
+      {.Large = true, .DelUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/silent"}, u"x@y", u"waiting");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"x@y");
-  Type(form, idMemo1, u"waiting");
   PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
   const TWatch w = WatchUntilEnd(form, FCopy);
   EXPECT_EQ(WaitCopyEnd(), 0u);
