@@ -38,6 +38,7 @@ target_link_options(embed-config PRIVATE ${QM_WIN32_LINK})
 add_executable(qmdriver tests/driver/Driver.cpp)
 target_compile_definitions(qmdriver PRIVATE ${QM_WIN32_DEFS})
 target_compile_options(qmdriver PRIVATE ${QM_WIN32_FLAGS})
+target_include_directories(qmdriver PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_options(qmdriver PRIVATE ${QM_WIN32_LINK})
 
 # --- Tests under Wine -------------------------------------------------------

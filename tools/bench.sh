@@ -3,13 +3,16 @@
 # targets beside each figure. Nothing here is a test; it only measures.
 #
 #  1. Folder removal: TMainForm::DeleteFolder (window shown, the bar's range
-#     set to CountEntries) against a bare reference walk and against the same
-#     DeleteFolder with the bar taken away, on fresh trees of 2,000 and
+#     set to CountEntriesAndKeep, as the plain Delete command does) against a
+#     bare reference walk, against the same DeleteFolder with the bar taken
+#     away and after a count that keeps nothing, on fresh trees of 2,000 and
 #     20,000 files (tests/bench/RemovalBench.cpp).
 #  2. Start-up: from starting uninstall.exe in the product folder to the
 #     window of its relocated copy (tests/bench/ProcessBench.cpp).
 #  3. The size of uninstall.exe, and the peak working set of the relocated
-#     copy while it removes a 2,000- and a 20,000-file product.
+#     copy while it removes a 2,000- and a 20,000-file product; with it, the
+#     whole run from Delete pressed to the copy's end, against the bare walk
+#     of an identical tree in the same run.
 #
 # Everything runs in a private, sealed Wine prefix under build/bench, on a
 # private Xvfb display. QM_BENCH_BUILD names another build folder (default
@@ -82,9 +85,9 @@ wine ProcessBench.exe startup 'C:\Program Files\Quillmoor' 7 | tr -d '\r' >>"$lo
 say "folder removal: 2,000 files, 5 rounds"
 wine RemovalBench.exe removal 'C:\qmbench\work' 2000 5 30 | tr -d '\r' >>"$log"
 ours2k=$(awk '$1 == 2000 && $2 == "ours" { s += $3; n++ } END { print n ? s / n : 0 }' "$log")
-modes=ours,nobar,bare
+modes=ours,live,nobar,bare
 if [ "${QM_BENCH_FULL:-0}" != 1 ] && awk -v t="$ours2k" 'BEGIN { exit !(t * 10 > 150) }'; then
-  modes=nobar,bare
+  modes=live,nobar,bare
   echo "20000 ours-skipped 1" >>"$log"
   say "folder removal: 20,000 files, 3 rounds (without DeleteFolder with the bar: over 150 s expected)"
 else
@@ -99,6 +102,9 @@ for files in 2000 20000; do
   wine ProcessBench.exe memory 'C:\Program Files\Quillmoor' | tr -d '\r' | sed "s/^/$files /" >>"$log"
   for i in $(seq 150); do [ -e "$temp/QW_Setup.exe" ] || break; sleep 0.2; done
   echo "$files left $(find "$product" -type f 2>/dev/null | wc -l)" >>"$log"
+  # The least a removal of the same tree must take, right after the run.
+  wine RemovalBench.exe removal 'C:\qmbench\work' "$files" 1 0 bare | tr -d '\r' |
+    awk '$2 == "bare" { print $1, "wholebare", $3 }' >>"$log"
 done
 
 # --- Where a step of the bar goes ----------------------------------------------------
@@ -145,14 +151,30 @@ END {
       skipped ? "not run (slow)" : secs("20000 ours"))
   row("  DeleteFolder, bar not stepped", secs("2000 nobar"), secs("20000 nobar"))
   row("  CountEntries before the walk (not in ours)", secs("2000 count"), secs("20000 count"))
+  row("  DeleteFolder after a count that keeps nothing", secs("2000 live"), secs("20000 live"))
   ok = 1; cell2 = cell20 = "-"
   for (n = 2000; n <= 20000; n *= 10) {
     o = med(n " ours"); b = med(n " bare")
     if (o == "" || b == "" || b <= 0) continue
-    r = o / b; if (r > 1.10) ok = 0
+    r = o / b; if (r > (n == 2000 ? 1.10 : 1.05)) ok = 0
     if (n == 2000) cell2 = sprintf("%.2f", r); else cell20 = sprintf("%.2f", r)
   }
-  row("  ratio ours / bare", cell2, cell20, "<= 1.10", verdict(ok))
+  row("  ratio ours / bare", cell2, cell20, "<= 1.10, 1.05", verdict(ok))
+  ok = 1; cell2 = cell20 = "-"
+  for (n = 2000; n <= 20000; n *= 10) {
+    o = med(n " count"); b = med(n " bare")
+    if (o == "" || b == "" || b <= 0) continue
+    r = o / b * 100; if (r > 15) ok = 0
+    if (n == 2000) cell2 = sprintf("%.1f %%", r); else cell20 = sprintf("%.1f %%", r)
+  }
+  row("  count / bare", cell2, cell20, "<= 15 %", verdict(ok))
+  cell2 = cell20 = "-"
+  for (n = 2000; n <= 20000; n *= 10) {
+    o = med(n " live"); b = med(n " bare")
+    if (o == "" || b == "" || b <= 0) continue
+    if (n == 2000) cell2 = sprintf("%.2f", o / b); else cell20 = sprintf("%.2f", o / b)
+  }
+  row("  ratio live / bare", cell2, cell20)
   ok = 1; cell2 = cell20 = "-"
   for (n = 2000; n <= 20000; n *= 10) {
     o = med(n " ours"); b = med(n " nobar")
@@ -172,6 +194,15 @@ END {
   p2 = med("2000 peak"); p20 = med("20000 peak")
   row("  peak working set of the copy, after removal", mb(p2), mb(p20), "<= +2 MB", verdict(p2 > 0 && p20 > 0 && p20 - p2 <= 2097152))
   row("  the copy: Delete pressed to process end", secs("2000 delete"), secs("20000 delete"))
+  row("  bare walk of the same tree, same run", secs("2000 wholebare"), secs("20000 wholebare"))
+  ok = 1; cell2 = cell20 = "-"
+  for (n = 2000; n <= 20000; n *= 10) {
+    o = med(n " delete"); b = med(n " wholebare")
+    if (o == "" || b == "" || b <= 0) { ok = 0; continue }
+    r = o / b; if (r > (n == 2000 ? 1.25 : 1.15)) ok = 0
+    if (n == 2000) cell2 = sprintf("%.2f", r); else cell20 = sprintf("%.2f", r)
+  }
+  row("  ratio whole run / bare", cell2, cell20, "<= 1.25, 1.15", verdict(ok))
   row("  product files left behind", med("2000 left"), med("20000 left"))
   print line
 }' "$log"

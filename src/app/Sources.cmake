@@ -5,4 +5,5 @@ list(APPEND QM_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Config.cpp
   ${CMAKE_CURRENT_LIST_DIR}/IniConfigSource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Responsive.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Startup.cpp)

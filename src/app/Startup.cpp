@@ -2,11 +2,13 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <vector>
 
 #include "app/Application.h"
 #include "app/Config.h"
+#include "app/Responsive.h"
 #include "base/Error.h"
 #include "base/ScopedHandle.h"
 #include "base/Text.h"
@@ -67,7 +69,49 @@ bool SameAsRunningExe(HANDLE candidate) {
   return self.IsValid() && ReadAll(self.Get(), mine) && ReadAll(candidate, theirs) && !mine.empty() && mine == theirs;
 }
 
+// The instance that handed over to this one, while it may still run.
+TFileHandle HandingOver;
+
+DWORD ParentProcessId() {
+  const DWORD self = GetCurrentProcessId();
+  TFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.IsValid()) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+    if (entry.th32ProcessID == self) return entry.th32ParentProcessID;
+  return 0;
+}
+
+ULONGLONG CreationTime(HANDLE process) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
 }  // namespace
+
+void RememberHandingOverInstance() {
+  HandingOver.Reset();
+  const DWORD parent = ParentProcessId();
+  if (!parent) return;
+  TFileHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent));
+  if (!process.IsValid()) return;  // gone already
+  wchar_t image[MAX_PATH * 4];
+  DWORD size = MAX_PATH * 4;
+  if (!QueryFullProcessImageNameW(process.Get(), 0, image, &size)) return;
+  if (LowerAscii(ExtractFileName(U(image, size))) != u"uninstall.exe") return;
+  const ULONGLONG parentStart = CreationTime(process.Get()), selfStart = CreationTime(GetCurrentProcess());
+  if (!parentStart || !selfStart || parentStart > selfStart) return;
+  HandingOver = std::move(process);
+}
+
+bool WaitForHandingOverInstance(unsigned ms) {
+  if (!HandingOver.IsValid()) return true;
+  const bool ended = WaitResponsive(HandingOver.Get(), ms);
+  HandingOver.Reset();
+  return ended;
+}
 
 std::u16string GetTempDir() {
   wchar_t temp[TempBufferChars];
@@ -109,6 +153,7 @@ void TMainForm::FormCreate() {
   FillFlags();
   ChooseLanguage();
   RelocateToTemp();
+  RememberHandingOverInstance();
   AskQuestion = false;
   ExtractConfiguration();
 

@@ -14,4 +14,14 @@ std::u16string GetTempDir();
 // that cannot be written or read.
 std::u16string RoundTripLines(const std::u16string& path, const std::u16string& text);
 
+// Remembers the instance that handed over to this process: the parent, when
+// its executable is named "uninstall.exe" and it started before this process
+// (so a reused process id never counts). Kept open until waited for.
+void RememberHandingOverInstance();
+
+// Waits at most ms, the window kept responsive, for the remembered instance
+// to end: it runs from the product folder and holds "uninstall.exe" open
+// until then. True when it has ended or none was remembered.
+bool WaitForHandingOverInstance(unsigned ms);
+
 #endif

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/Responsive.h"
 #include "base/Text.h"
 #include "feedback/FormEncoder.h"
 #include "feedback/HttpRequest.h"
@@ -127,16 +128,25 @@ THttpResult TIdHTTP::TConnection::ReadAnswer(const TDeadline& total) {
   return reader.Result();
 }
 
+// The wait is cut into slices, between which the window takes its messages:
+// a server that accepts and never answers must not hang it.
 bool TIdHTTP::TConnection::Wait(SOCKET s, bool write, unsigned ms) const {
-  fd_set ready, failed;
-  FD_ZERO(&ready);
-  FD_ZERO(&failed);
-  FD_SET(s, &ready);
-  FD_SET(s, &failed);
-  timeval tv{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000 * 1000)};
-  const int n = Ws.select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &tv);
-  if (n == SOCKET_ERROR) throw TError(u"Cannot wait for the connection to " + Peer + u". " + LastErrorText());
-  return n > 0;
+  constexpr unsigned SliceMs = 50;
+  const TDeadline end(ms);
+  for (;;) {
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(s, &ready);
+    FD_SET(s, &failed);
+    const unsigned slice = std::min(end.Left(), SliceMs);
+    timeval tv{0, static_cast<long>(slice * 1000)};
+    const int n = Ws.select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &tv);
+    if (n == SOCKET_ERROR) throw TError(u"Cannot wait for the connection to " + Peer + u". " + LastErrorText());
+    if (n > 0) return true;
+    if (end.Left() == 0) return false;
+    KeepResponsive();
+  }
 }
 
 TIdHTTP::TIdHTTP() = default;

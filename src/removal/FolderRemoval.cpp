@@ -5,8 +5,10 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
+#include "app/Responsive.h"
 #include "base/ScopedHandle.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
@@ -19,15 +21,18 @@ namespace {
 // entry with both is a link to a folder and is treated like a file.
 bool IsSubfolder(DWORD attrs) { return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(attrs & FILE_ATTRIBUTE_REPARSE_POINT); }
 
-// Every entry of the listing of pattern, "." and ".." included.
+// Every entry of the listing of pattern, "." and ".." included, as a view of
+// its name (valid during the call) and its attributes.
 template <class Visit>
 void ForEachEntry(const std::u16string& pattern, Visit visit) {
   WIN32_FIND_DATAW fd;
-  TFindHandle find(
-      FindFirstFileExW(W(ExtendedLengthPath(pattern)), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0));
+  TFindHandle find(FindFirstFileExW(W(ExtendedLengthPath(pattern)), FindExInfoBasic, &fd, FindExSearchNameMatch,
+                                    nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (!find.IsValid()) return;
-  do visit(U(fd.cFileName), fd.dwFileAttributes);
-  while (FindNextFileW(find.Get(), &fd));
+  do {
+    visit(std::u16string_view(reinterpret_cast<const char16_t*>(fd.cFileName)), fd.dwFileAttributes);
+    KeepResponsive();
+  } while (FindNextFileW(find.Get(), &fd));
 }
 
 // Calls an API that fills a buffer and returns the length it needs; the input
@@ -87,21 +92,63 @@ std::u16string EnvironmentFolder(const wchar_t* name) {
   return FilledOr(std::u16string(), [&](wchar_t* buf, DWORD size) { return GetEnvironmentVariableW(name, buf, size); });
 }
 
-std::int32_t CountTree(const std::u16string& path) {
+// The listings a count made, kept for the walk that follows it at once: one
+// block of entries per listed folder, in listing order, each subfolder entry
+// pointing to its own block (or to none: the count does not list hidden,
+// system and dot-named subfolders, and the walk lists those itself).
+struct TTreeListing {
+  struct TEntry {
+    std::uint32_t NameStart;
+    std::uint32_t NameLength;
+    DWORD Attributes;
+    std::int32_t Block;  // the subfolder's listing, or -1
+  };
+  std::u16string Names;
+  std::vector<TEntry> Entries;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> Blocks;  // [first, last) of Entries
+  std::u16string Tree;                                          // the folder it lists
+};
+
+// Kept by CountEntriesAndKeep for the next DeleteFolder.
+std::optional<TTreeListing> Kept;
+
+// One listing per folder serves both of the count's listings ("*.*" and
+// "*"), which yield the same names. The folder's own listing is taken whole
+// before its subfolders are counted, so one search is open at a time.
+std::int32_t CountTree(const std::u16string& path, TTreeListing* keep) {
   std::int32_t n = 0;
-  ForEachEntry(path + u"\\*.*", [&](const std::u16string&, DWORD) { ++n; });
-  ForEachEntry(path + u"\\*", [&](const std::u16string& name, DWORD attrs) {
+  std::vector<std::u16string> subfolders;  // the ones counted, in listing order
+  std::vector<std::uint32_t> subEntries;   // and their kept entries
+  const auto first = static_cast<std::uint32_t>(keep ? keep->Entries.size() : 0);
+  ForEachEntry(path + u"\\*.*", [&](std::u16string_view name, DWORD attrs) {
+    ++n;
+    if (keep) {
+      keep->Entries.push_back(
+          {static_cast<std::uint32_t>(keep->Names.size()), static_cast<std::uint32_t>(name.size()), attrs, -1});
+      keep->Names += name;
+    }
     if (attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) return;
-    if (IsSubfolder(attrs) && !name.starts_with(u'.')) n += CountTree(path + u"\\" + name);
+    if (!IsSubfolder(attrs) || name.starts_with(u'.')) return;
+    subfolders.emplace_back(name);
+    if (keep) subEntries.push_back(static_cast<std::uint32_t>(keep->Entries.size() - 1));
   });
+  if (keep) keep->Blocks.emplace_back(first, static_cast<std::uint32_t>(keep->Entries.size()));
+  for (size_t i = 0; i < subfolders.size(); ++i) {
+    if (keep) keep->Entries[subEntries[i]].Block = static_cast<std::int32_t>(keep->Blocks.size());
+    n += CountTree(path + u"\\" + subfolders[i], keep);
+  }
   return n;
 }
 
-void DeleteTree(const std::u16string& path, TProgressStepper& progress) {
-  ForEachEntry(path + u"\\*.*", [&](const std::u16string& name, DWORD attrs) {
-    const std::u16string full = path + u"\\" + name;
+// Deletes the tree at path depth first; its entries come from the kept
+// listing's block, or from a listing of its own when it has none.
+void DeleteTree(const std::u16string& path, TProgressStepper& progress, const TTreeListing* kept, std::int32_t block) {
+  const auto visit = [&](std::u16string_view name, DWORD attrs, std::int32_t sub) {
+    std::u16string full = path;
+    full += u'\\';
+    full += name;
     if (IsSubfolder(attrs)) {
-      if (name != u"." && name != u"..") DeleteTree(full, progress);
+      if (name != u"." && name != u"..") DeleteTree(full, progress, kept, sub);
       return;
     }
     // Links keep their attributes: Wine applies an attribute change to the
@@ -109,7 +156,16 @@ void DeleteTree(const std::u16string& path, TProgressStepper& progress) {
     if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT) && attrs != FILE_ATTRIBUTE_ARCHIVE)
       SetFileAttributesW(W(ExtendedLengthPath(full)), FILE_ATTRIBUTE_ARCHIVE);
     if (DeleteFileOrLink(full)) progress.Step();
-  });
+  };
+  if (kept && block >= 0) {
+    for (std::uint32_t i = kept->Blocks[block].first; i < kept->Blocks[block].second; ++i) {
+      const auto& e = kept->Entries[i];
+      visit(std::u16string_view(kept->Names).substr(e.NameStart, e.NameLength), e.Attributes, e.Block);
+      KeepResponsive();
+    }
+  } else {
+    ForEachEntry(path + u"\\*.*", [&](std::u16string_view name, DWORD attrs) { visit(name, attrs, -1); });
+  }
   RemoveDirectoryW(W(ExtendedLengthPath(path)));
 }
 
@@ -208,13 +264,25 @@ void RemoveFolderOf(const TRemovalTarget& target) {
 
 std::int32_t CountEntries(const std::u16string& path) {
   const auto target = RemovableFolder(path);
-  return target ? CountTree(target->Tree) : 0;
+  return target ? CountTree(target->Tree, nullptr) : 0;
+}
+
+std::int32_t CountEntriesAndKeep(const std::u16string& path) {
+  Kept.reset();
+  const auto target = RemovableFolder(path);
+  if (!target) return 0;
+  Kept.emplace();
+  Kept->Tree = target->Tree;
+  return CountTree(target->Tree, &*Kept);
 }
 
 void TMainForm::DeleteFolder(const std::u16string& path) {
+  // A kept listing serves this walk only, and only of the folder it lists.
+  const std::optional<TTreeListing> kept = std::exchange(Kept, std::nullopt);
   if (const auto target = RemovableFolder(path)) {
+    const bool useKept = kept && kept->Tree == target->Tree && !kept->Blocks.empty();
     TProgressStepper progress(PB.Handle);
-    DeleteTree(target->Tree, progress);
+    DeleteTree(target->Tree, progress, useKept ? &*kept : nullptr, useKept ? 0 : -1);
     RemoveFolderOf(*target);
   }
 }
@@ -241,8 +309,8 @@ void TProgressStepper::Draw() {
   const int pos = FThrottle->Position();
   const int high = FThrottle->High();
   // A themed bar (common controls 6) glides up to a higher position on timer
-  // messages, and none are handled while the removal runs; a lower position
-  // it draws at once. So the bar steps one past the position and back.
+  // messages, which the removal takes only now and then; a lower position it
+  // draws at once. So the bar steps one past the position and back.
   // (Wine's bar paints itself within each PBM_SETPOS.)
   if (pos < high) {
     SendMessageW(FBar, PBM_SETPOS, pos + 1, 0);

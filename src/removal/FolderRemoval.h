@@ -23,6 +23,13 @@ bool DeleteFileOrLink(const std::u16string& path);
 // any path RemovableFolder refuses. Never throws.
 std::int32_t CountEntries(const std::u16string& path);
 
+// CountEntries, keeping what it listed for the DeleteFolder that follows at
+// once on the same folder, which then walks those listings instead of asking
+// the system again (it still lists the subfolders the count does not list).
+// Only for a walk that nothing may change the tree before: the next
+// DeleteFolder takes the kept listings, whatever folder it walks.
+std::int32_t CountEntriesAndKeep(const std::u16string& path);
+
 // What the system says of the folder at path (a full path): its forms, whether
 // it is a link and where it leads, and the system's own folders.
 TFolderFacts FolderFacts(const std::u16string& path);
@@ -36,9 +43,9 @@ std::optional<TRemovalTarget> RemovableFolder(const std::u16string& path);
 // tree is gone. Outcomes are ignored.
 void RemoveFolderOf(const TRemovalTarget& target);
 
-// Advances a progress bar once per deleted file while no messages are
-// handled, drawing it only when TProgressThrottle says so; the last position
-// is drawn by Finish, or on destruction.
+// Advances a progress bar once per deleted file, drawing it at once (not on
+// the next paint message) but only when TProgressThrottle says so; the last
+// position is drawn by Finish, or on destruction.
 class TProgressStepper {
  public:
   explicit TProgressStepper(HWND bar);

@@ -23,7 +23,7 @@ void AppendFileTypes(std::vector<TRegKeyPath>& keys, TRegRoot root, std::u16stri
 
 std::vector<TRegKeyPath> ProductClassKeys() {
   std::vector<TRegKeyPath> keys;
-  keys.reserve(332);
+  keys.reserve(2 * 2 * AssocExts.size() + 4 + 2 * 4);
   AppendFileTypes(keys, TRegRoot::ClassesRoot, u"");
 
   for (const char16_t* path :

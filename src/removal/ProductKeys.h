@@ -21,7 +21,8 @@ struct TRegKeyPath {
 };
 
 // The file types, application and folder verbs, media client and autoplay
-// handlers: 332 keys, in deletion order.
+// handlers: 336 keys, in deletion order (337 deletions with the product's
+// Uninstall entry of ProductUninstallKeys).
 std::vector<TRegKeyPath> ProductClassKeys();
 
 // The product's own entry in the list of installed programs; none when

@@ -1,8 +1,9 @@
 #ifndef QM_REMOVAL_PROGRESSTHROTTLE_H
 #define QM_REMOVAL_PROGRESSTHROTTLE_H
 
-// When to redraw a progress bar that advances once per deleted file, while no
-// messages are handled. Portable.
+// When to redraw a progress bar that advances once per deleted file, drawn
+// by the walk itself (the window takes its messages only every 50 ms then).
+// Portable.
 //
 // Drawing the bar is far dearer than deleting a file (under Wine one paint of
 // the themed bar takes about 12 ms), so the position is counted here and the

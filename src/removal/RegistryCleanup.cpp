@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Config.h"
+#include "app/Responsive.h"
 #include "base/ScopedHandle.h"
 #include "base/Win32Text.h"
 #include "removal/ProductKeys.h"
@@ -28,6 +29,7 @@ HKEY RootKey(TRegRoot root) {
 // Deletes the key at path below parent with its subtree, last subkey first;
 // what cannot go stays, with every key above it. Failures are ignored.
 void DeleteKeyTree(HKEY parent, const std::u16string& path) {
+  KeepResponsive();
   HKEY opened = nullptr;
   if (RegOpenKeyExW(parent, W(path), 0, KEY_ALL_ACCESS, &opened) == ERROR_SUCCESS) {
     const TRegKey key(opened);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Config.h"
+#include "app/Responsive.h"
 #include "base/Error.h"
 #include "base/ScopedHandle.h"
 #include "base/Text.h"
@@ -79,5 +80,6 @@ void TMainForm::RemoveShortcuts() {
         break;
     }
     if (shortcut) DeleteFileOrLink(*shortcut);
+    KeepResponsive();
   }
 }

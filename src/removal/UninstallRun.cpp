@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/Application.h"
+#include "app/Responsive.h"
 #include "app/Startup.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
@@ -11,6 +12,9 @@
 #include "ui/Main.h"
 
 namespace {
+
+// How long the removal waits for the instance that handed over to end.
+constexpr unsigned HandOverWaitMs = 5000;
 
 // The feedback fields are usable: an "@" in the address and a message that
 // is not blank once characters up to U+0020 are trimmed from both ends.
@@ -21,32 +25,47 @@ bool FeedbackFieldsFilled(const std::u16string& email, const std::u16string& mes
 }  // namespace
 
 void TMainForm::InsButtonClick() {
-  // The count uses the folder registered now; the deletion, the folder shown.
-  const std::u16string counted = GetUninstallPath();
-  SendMessageW(PB.Handle, PBM_SETRANGE32, 0, CountEntries(counted));
+  bool fieldsMissing = false;
+  {
+    // From the click to the end, the window answers but input does nothing.
+    TBusyScope busy;
+    // The instance that handed over may still be ending in the product
+    // folder, holding "uninstall.exe" and writing its "unin.ini": the folder
+    // is looked at once it has ended (or after a few seconds, when what it
+    // holds stays).
+    WaitForHandingOverInstance(HandOverWaitMs);
+    // The count uses the folder registered now; the deletion, the folder
+    // shown. In plain mode the walk follows at once, and when both are one
+    // folder it walks the count's listings.
+    const std::u16string counted = GetUninstallPath();
+    const bool feedback = Memo1.Visible();
+    SendMessageW(PB.Handle, PBM_SETRANGE32, 0, feedback ? CountEntries(counted) : CountEntriesAndKeep(counted));
 
-  const bool feedback = Memo1.Visible();
-  if (feedback) {
-    if (!FeedbackFieldsFilled(Edit1.Caption(), Memo1.Caption())) {
-      Application.MsgBox(EmptyFieldsMsg, MB_OK);
-      return;
-    }
-    ToggleFeedback();
-    try {
-      SendFeedback();
-    } catch (...) {
-      // The removal goes on whether or not the feedback arrived.
+    if (feedback && !FeedbackFieldsFilled(Edit1.Caption(), Memo1.Caption())) {
+      fieldsMissing = true;
+    } else {
+      if (feedback) {
+        ToggleFeedback();
+        try {
+          SendFeedback();
+        } catch (...) {
+          // The removal goes on whether or not the feedback arrived.
+        }
+      }
+      RunUninstall();
+      try {
+        // Normally gone by now; removed once more if it is left empty. The
+        // same guard as the walk keeps an empty system folder from going with it.
+        if (const auto target = RemovableFolder(InfLabel.Caption())) RemoveFolderOf(*target);
+      } catch (...) {
+      }
+      RemoveShortcuts();
+      SelfDelete();
     }
   }
-  RunUninstall();
-  try {
-    // Normally gone by now; removed once more if it is left empty. The same
-    // guard as the walk keeps an empty system folder from going with it.
-    if (const auto target = RemovableFolder(InfLabel.Caption())) RemoveFolderOf(*target);
-  } catch (...) {
-  }
-  RemoveShortcuts();
-  SelfDelete();
+  // Outside the busy state: an end request taken meanwhile is pending again,
+  // and closes the box at once.
+  if (fieldsMissing) Application.MsgBox(EmptyFieldsMsg, MB_OK);
 }
 
 void TMainForm::RunUninstall() {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/Application.h"
+#include "app/Responsive.h"
 #include "base/Win32Text.h"
 #include "ui/ControlIds.h"
 
@@ -197,6 +198,9 @@ LRESULT THrefLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       PaintBuffered(reinterpret_cast<HDC>(wp));
       return 0;
     case WM_SETCURSOR:
+      // A busy window shows its busy cursor over every control:
+      // DefWindowProc asks the parents.
+      if (TBusyScope::Active()) break;
       if (LOWORD(lp) == HTCLIENT) {
         SetCursor(FCursor);
         return TRUE;

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/Application.h"
+#include "app/Responsive.h"
 #include "base/Error.h"
 #include "base/Win32Text.h"
 #include "feedback/HttpClient.h"
@@ -572,7 +573,17 @@ LRESULT CALLBACK TMainForm::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  // While the Delete command runs, nothing the user does acts.
+  if (IgnoredWhileBusy(msg, wp)) return 0;
   switch (msg) {
+    case WM_SETCURSOR:
+      // Asked first for every control of the window (DefWindowProc passes
+      // the question up): the busy cursor over all of them.
+      if (TBusyScope::Active()) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
     case WM_CLOSE:
       Close();  // never refused
       return 0;

@@ -21,26 +21,13 @@
 #include <cwchar>
 #include <string>
 
+#include "bench/BenchClock.h"
+#include "support/ProcessWindow.h"
+
 namespace {
 
 constexpr int idInsButton = 1002;
 constexpr int idButton3 = 1003;
-
-double Now() {
-  static const double period = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return 1.0 / static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * period;
-}
-
-std::wstring Lower(std::wstring s) {
-  for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
-  return s;
-}
 
 struct TCopyWindow {
   HWND Wnd = nullptr;
@@ -49,28 +36,12 @@ struct TCopyWindow {
 
 // The visible main window of a process started from "QW_Setup.exe".
 TCopyWindow FindCopy() {
-  static const std::wstring want = L"\\qw_setup.exe";
-  HWND w = nullptr;
-  while ((w = FindWindowExW(nullptr, w, L"TMainForm", nullptr))) {
-    if (!IsWindowVisible(w)) continue;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!p) continue;
-    wchar_t buf[1024];
-    DWORD n = 1024;
-    const bool ok = QueryFullProcessImageNameW(p, 0, buf, &n);
-    CloseHandle(p);
-    const std::wstring path = ok ? Lower(std::wstring(buf, n)) : L"";
-    if (path.size() >= want.size() && path.compare(path.size() - want.size(), want.size(), want) == 0) return {w, pid};
-  }
-  return {};
+  TCopyWindow copy;
+  copy.Wnd = FindProcessWindow(L"TMainForm", L"\\QW_Setup.exe", &copy.Pid);
+  return copy;
 }
 
-HWND Child(HWND form, int id) {
-  HWND c = GetDlgItem(form, id);
-  return c ? c : GetDlgItem(GetDlgItem(form, 1001), id);
-}
+HWND Child(HWND form, int id) { return FormControl(form, id); }
 
 // Starts PRODUCT\uninstall.exe in PRODUCT; its process handle, or null.
 HANDLE StartUninstaller(const std::wstring& product) {

@@ -8,13 +8,17 @@
 //       have taken BUDGET seconds in all is not run again, but each runs once;
 //       MODES, e.g. "nobar,bare", limits the modes run):
 //         ours   TMainForm::DeleteFolder with the window shown and PB's range
-//                set to CountEntries of the tree (the Delete command's order)
-//         nobar  the same DeleteFolder call with PB's handle taken away, so
-//                the progress stepper does nothing: the walk without the bar
+//                set to CountEntriesAndKeep of the tree (the plain Delete
+//                command's order: the walk takes the count's listings)
+//         live   the same after CountEntries, which keeps nothing: the walk
+//                lists every folder itself (feedback mode, the Start menu)
+//         nobar  as ours, with PB's handle taken away, so the progress
+//                stepper does nothing: the walk without the bar
 //         bare   FindFirstFileW/FindNextFileW, DeleteFileW, RemoveDirectoryW;
 //                SetFileAttributesW only when a delete fails (read-only)
 //       and prints one line per timed step: "FILES MODE SECONDS"
-//       (MODE: make, count, ours, nobar, bare).
+//       (MODE: make, count, ours, live, nobar, bare; count is the count
+//       before ours).
 //   RemovalBench bar STEPS
 //       where one step of the progress bar spends its time, part by part
 // Exit code 0 on success, 1 when a tree could not be made or was not removed.
@@ -29,22 +33,12 @@
 #include <string>
 
 #include "app/Application.h"
+#include "bench/BenchClock.h"
 #include "base/Win32Text.h"
 #include "removal/FolderRemoval.h"
 #include "ui/Main.h"
 
 namespace {
-
-double Now() {
-  static const double period = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return 1.0 / static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * period;
-}
 
 // n with two digits at least.
 std::u16string Number(int n) {
@@ -142,8 +136,9 @@ void ShowForm(TMainForm& form) {
   PumpMessages();
 }
 
-enum class TMode { Ours, NoBar, Bare };
-const char* const ModeNames[] = {"ours", "nobar", "bare"};
+enum class TMode { Ours, Live, NoBar, Bare };
+constexpr int ModeCount = 4;
+const char* const ModeNames[ModeCount] = {"ours", "live", "nobar", "bare"};
 
 std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
 
@@ -153,10 +148,10 @@ int RunRemoval(const std::u16string& work, int files, int rounds, double budget,
 
   MakeFolder(work);
   const std::u16string tree = work + u"\\Quillmoor";
-  double spentIn[3] = {};
+  double spentIn[ModeCount] = {};
   for (int round = 0; round < rounds; ++round) {
-    for (int k = 0; k < 3; ++k) {
-      const TMode mode = static_cast<TMode>((round + k) % 3);
+    for (int k = 0; k < ModeCount; ++k) {
+      const TMode mode = static_cast<TMode>((round + k) % ModeCount);
       if (modes.find(Wide(ModeNames[static_cast<int>(mode)])) == std::wstring::npos) continue;
       if (round > 0 && spentIn[static_cast<int>(mode)] >= budget) continue;
       double t = Now();
@@ -174,8 +169,8 @@ int RunRemoval(const std::u16string& work, int files, int rounds, double budget,
       } else {
         // The Delete command counts first, then walks with the bar.
         t = Now();
-        const int count = CountEntries(tree);
-        printf("%d count %.6f\n", files, Now() - t);
+        const int count = mode == TMode::Live ? CountEntries(tree) : CountEntriesAndKeep(tree);
+        if (mode == TMode::Ours) printf("%d count %.6f\n", files, Now() - t);
         SendMessageW(form.PB.Handle, PBM_SETRANGE32, 0, count);
         SendMessageW(form.PB.Handle, PBM_SETPOS, 0, 0);
         PumpMessages();
@@ -186,7 +181,7 @@ int RunRemoval(const std::u16string& work, int files, int rounds, double budget,
         spent = Now() - t;
         form.PB.Handle = bar;
         const int pos = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-        if (pos != (mode == TMode::Ours ? files : 0)) {
+        if (pos != (mode == TMode::NoBar ? 0 : files)) {
           fprintf(stderr, "RemovalBench: the bar stands at %d after %d files (%s)\n", pos, files,
                   ModeNames[static_cast<int>(mode)]);
           return 1;
@@ -281,7 +276,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"make" && argc == 4) return MakeTree(U(argv[2]), _wtoi(argv[3])) ? 0 : 1;
   if (cmd == L"removal" && argc >= 5 && argc <= 7)
     return RunRemoval(U(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), argc > 5 ? _wtof(argv[5]) : 1e9,
-                      argc > 6 ? argv[6] : L"ours,nobar,bare");
+                      argc > 6 ? argv[6] : L"ours,live,nobar,bare");
   if (cmd == L"bar" && argc == 3) return RunBar(_wtoi(argv[2]));
   fprintf(stderr,
           "usage: RemovalBench make FOLDER FILES | removal WORKFOLDER FILES ROUNDS [BUDGET [MODES]] | bar STEPS\n");

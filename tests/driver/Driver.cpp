@@ -18,36 +18,13 @@
 #include <cwchar>
 #include <string>
 
+#include "support/ProcessWindow.h"
+
 namespace {
 
-std::wstring Lower(std::wstring s) {
-  for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
-  return s;
-}
+HWND FindMain(const std::wstring& suffix) { return FindProcessWindow(L"TMainForm", suffix); }
 
-HWND FindMain(const std::wstring& suffix) {
-  const std::wstring want = Lower(suffix);
-  HWND w = nullptr;
-  while ((w = FindWindowExW(nullptr, w, L"TMainForm", nullptr))) {
-    if (!IsWindowVisible(w)) continue;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!p) continue;
-    wchar_t buf[1024];
-    DWORD n = 1024;
-    const bool ok = QueryFullProcessImageNameW(p, 0, buf, &n);
-    CloseHandle(p);
-    const std::wstring path = ok ? Lower(std::wstring(buf, n)) : L"";
-    if (path.size() >= want.size() && path.compare(path.size() - want.size(), want.size(), want) == 0) return w;
-  }
-  return nullptr;
-}
-
-HWND Child(HWND form, int id) {
-  HWND c = GetDlgItem(form, id);
-  return c ? c : GetDlgItem(GetDlgItem(form, 1001), id);
-}
+HWND Child(HWND form, int id) { return FormControl(form, id); }
 
 std::wstring Text(HWND w) {
   wchar_t buf[4096];

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "app/Config.h"
@@ -29,28 +31,6 @@ std::u16string Folder(int csidl) {
 const std::u16string ShellFoldersKey = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::u16string UninstallList = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::u16string Handlers = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\";
-
-struct TKey {
-  HKEY Root;
-  std::u16string Path;
-};
-
-bool KeyExists(const TKey& k) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(k.Root, W(k.Path), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  RegCloseKey(h);
-  return true;
-}
-
-void MakeKey(const TKey& k, const std::u16string& value = u"") {
-  HKEY h = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(k.Root, W(k.Path), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS)
-      << Narrow(k.Path);
-  if (!value.empty())
-    RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(W(value)),
-                   static_cast<DWORD>((value.size() + 1) * 2));
-  RegCloseKey(h);
-}
 
 void SetValue(HKEY root, const std::u16string& path, const std::u16string& name, const std::u16string& value) {
   ASSERT_EQ(RegSetKeyValueW(root, W(path), W(name), REG_SZ, W(value), static_cast<DWORD>((value.size() + 1) * 2)),
@@ -96,6 +76,7 @@ std::vector<TKey> ForeignKeys() {
 struct TScenario {
   bool Registered = true;      // the product's Uninstall entry exists
   bool PathElsewhere = false;  // the registered folder differs from "Path"
+  bool Large = false;          // the product holds 40,000 more files (C:\QmBig\Data, made by the .prepare script)
   std::string DelUrl = "http://127.0.0.1:9/none";
 };
 
@@ -137,6 +118,11 @@ class Uninstall : public ::testing::Test {
       SetFileAttributesW(W(FProduct + f.Name), f.Attributes);
     }
     SetFileAttributesW(W(FProduct + u"\\.cache"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
+    if (s.Large) {
+      ASSERT_TRUE(FileExists(u"C:\\QmBig\\.complete")) << "the .prepare script makes the large tree";
+      ASSERT_TRUE(MoveFileW(L"C:\\QmBig\\Data", W(FProduct + u"\\Data")));
+      DeleteFileW(L"C:\\QmBig\\.complete");  // the tree is used up: made anew next time
+    }
     ASSERT_TRUE(FolderExists(FProduct + u"\\Link")) << "the .prepare script makes the link";
     ASSERT_TRUE(FileExists(u"C:\\QmOutside\\keep.txt"));
     if (s.PathElsewhere) {
@@ -170,11 +156,15 @@ class Uninstall : public ::testing::Test {
     MakeConfiguredExe(FProduct + u"\\uninstall.exe", ini);
   }
 
-  // Starts uninstall.exe from the product folder; the copy's window.
-  HWND StartUninstaller() {
+  // Starts uninstall.exe from the product folder; the copy's window. With
+  // first, the instance started keeps running in *first (closed by the caller).
+  HWND StartUninstaller(HANDLE* firstOut = nullptr) {
     HANDLE first = Start(FProduct + u"\\uninstall.exe");
     EXPECT_NE(first, nullptr);
-    if (first) CloseHandle(first);
+    if (firstOut)
+      *firstOut = first;
+    else if (first)
+      CloseHandle(first);
     HWND form = WaitMainWindow(u"\\QW_Setup.exe");
     EXPECT_NE(form, nullptr) << "the relocated copy's window did not appear";
     if (form) {
@@ -212,6 +202,19 @@ class Uninstall : public ::testing::Test {
 
   static void Type(HWND form, int id, const std::u16string& text) {
     SendMessageW(Control(form, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(text)));
+  }
+
+  // Stages s, starts the uninstaller and fills in its feedback panel; the
+  // copy's window, or null.
+  HWND StartWithFeedback(const TScenario& s, const std::u16string& email, const std::u16string& message) {
+    Stage(s);
+    if (HasFatalFailure()) return nullptr;
+    HWND form = StartUninstaller();
+    if (!form) return nullptr;
+    OpenFeedbackPanel(form);
+    Type(form, idEdit1, email);
+    Type(form, idMemo1, message);
+    return form;
   }
 
   void ExpectRemoved() {
@@ -295,12 +298,9 @@ TEST_F(Uninstall, PlainModeRemovesTheProductAndNothingElse) {
 TEST_F(Uninstall, FeedbackModePostsTheFormThenRemoves) {
   TScriptedServer server({"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", TEnd::Close});
   const std::string port = std::to_string(server.Port());
-  Stage({.DelUrl = "http://127.0.0.1:" + port + "/feedback.php?src=uninst"});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback({.DelUrl = "http://127.0.0.1:" + port + "/feedback.php?src=uninst"}, u"x@y",
+                                u"Too slow\r\nBye & thanks #1");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"x@y");
-  Type(form, idMemo1, u"Too slow\r\nBye & thanks #1");
   PressAndWaitEnd(form, idInsButton);
   const std::string body = "email=x%40y&ver=4.5.1&info=Too+slow%0D%0ABye++thanks+1&app_title=Quillmoor";
   EXPECT_EQ(server.Finish().Received,
@@ -314,23 +314,15 @@ TEST_F(Uninstall, FeedbackModePostsTheFormThenRemoves) {
 }
 
 TEST_F(Uninstall, UnreachableFeedbackAddressStillRemoves) {
-  Stage({.DelUrl = "http://127.0.0.1:1/closed"});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback({.DelUrl = "http://127.0.0.1:1/closed"}, u"@", u"x");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"@");
-  Type(form, idMemo1, u"x");
   PressAndWaitEnd(form, idInsButton);
   ExpectRemoved();
 }
 
 TEST_F(Uninstall, InvalidFieldsRemoveNothingAndKeepThePanel) {
-  Stage({});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback({}, u"nobody", u"  \r\n\t ");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"nobody");
-  Type(form, idMemo1, u"  \r\n\t ");
   for (int round = 0; round < 2; ++round) {
     PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
     HWND box = nullptr;
@@ -364,12 +356,8 @@ TEST_F(Uninstall, MissingProductEntryPlainModeStillCompletes) {
 }
 
 TEST_F(Uninstall, MissingProductEntryWithInvalidFieldsEndsWithoutWaiting) {
-  Stage({.Registered = false, .PathElsewhere = true});
-  HWND form = StartUninstaller();
+  HWND form = StartWithFeedback({.Registered = false, .PathElsewhere = true}, u"nobody", u"text");
   ASSERT_NE(form, nullptr);
-  OpenFeedbackPanel(form);
-  Type(form, idEdit1, u"nobody");
-  Type(form, idMemo1, u"text");
   PressAndWaitEnd(form, idInsButton);  // the end request closes the message box at once
   ExpectNothingRemoved();
 }
@@ -381,6 +369,98 @@ TEST_F(Uninstall, PathElsewhereDeletesThePathNotTheRegisteredFolder) {
   PressAndWaitEnd(form, idInsButton);
   ExpectRemoved();
   EXPECT_TRUE(FileExists(FRegistered + u"\\registered.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+// Polls the copy's window from this process every 100 ms for as long as the
+// copy runs: how often Windows' rule (no message taken for 5 s) found it
+// hung, and whether its caption (its language) ever changed.
+struct TWatch {
+  int Samples = 0;
+  int Hung = 0;
+  bool CaptionChanged = false;
+};
+
+// Everything a user could do to the window while it works: Cancel, a
+// language name, the close button, Alt+F4, Esc and Enter.
+void PesterWindow(HWND form) {
+  PostMessageW(Control(form, idButton3), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(Control(form, idButton3), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  HWND panel = Control(form, idSPanel);
+  const LPARAM ukrainian = MAKELPARAM(460, 45);  // on Label2, "Український"
+  PostMessageW(panel, WM_MOUSEMOVE, 0, ukrainian);
+  PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, ukrainian);
+  PostMessageW(panel, WM_LBUTTONUP, 0, ukrainian);
+  PostMessageW(form, WM_NCLBUTTONDOWN, HTCLOSE, 0);
+  PostMessageW(form, WM_NCLBUTTONUP, HTCLOSE, 0);
+  PostMessageW(form, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+  PostMessageW(form, WM_SYSKEYUP, VK_F4, 1 << 29);
+  for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+    PostMessageW(Control(form, idInsButton), WM_KEYDOWN, key, 1);
+    PostMessageW(Control(form, idInsButton), WM_KEYUP, key, 1);
+  }
+  PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+  PostMessageW(form, WM_CLOSE, 0, 0);
+}
+
+TWatch WatchUntilEnd(HWND form, HANDLE copy) {
+  TWatch w;
+  const std::u16string caption = TextOf(form);
+  while (WaitForSingleObject(copy, 100) == WAIT_TIMEOUT) {
+    if (!IsWindow(form)) continue;
+    ++w.Samples;
+    if (IsHungAppWindow(form)) ++w.Hung;
+    if (w.Samples % 10 == 1) PesterWindow(form);
+    wchar_t text[256] = {};
+    DWORD_PTR got = 0;
+    if (SendMessageTimeoutW(form, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &got) &&
+        U(text) != caption && IsWindowVisible(form))
+      w.CaptionChanged = true;
+  }
+  return w;
+}
+
+// A silent feedback server (it takes the request and never answers), then a
+// product of 40,000 files: the copy's window is never hung, and nothing the
+// user does meanwhile acts, then or afterwards.
+TEST_F(Uninstall, TheWindowAnswersThroughALongRunAndIgnoresInput) {
+  TScriptedServer server({"", TEnd::Hold});
+  HWND form = StartWithFeedback(
+      {.Large = true, .DelUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/silent"}, u"x@y", u"waiting");
+  ASSERT_NE(form, nullptr);
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  const TWatch w = WatchUntilEnd(form, FCopy);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  EXPECT_EQ(w.Hung, 0) << "of " << w.Samples << " samples, 100 ms apart";
+  EXPECT_GT(w.Samples, 50);  // the run took more than 5 s: the rule could have struck
+  EXPECT_FALSE(w.CaptionChanged) << "a language name acted during the run";
+  ExpectRemoved();
+  EXPECT_FALSE(FolderExists(FProduct + u"\\Data"));
+}
+
+// Wine's managed windows (its default) keep the instance that handed over
+// alive for about 2 s after the copy's window shows; Delete pressed at once
+// must still remove "uninstall.exe" and the folder.
+TEST_F(Uninstall, DeletePressedWhileTheHandingOverInstanceStillRuns) {
+  const std::u16string x11 = u"Software\\Wine\\X11 Driver";
+  SetValue(HKEY_CURRENT_USER, x11, u"Managed", u"Y");
+  Stage({});
+  HANDLE first = nullptr;
+  HWND form = StartUninstaller(&first);
+  SetValue(HKEY_CURRENT_USER, x11, u"Managed", u"N");
+  ASSERT_NE(form, nullptr);
+  ASSERT_NE(first, nullptr);
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  const bool firstAlive = WaitForSingleObject(first, 0) == WAIT_TIMEOUT;
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  WaitForSingleObject(first, 30000);
+  CloseHandle(first);
+  if (!firstAlive) std::printf("note: the handing-over instance had ended before Delete; the race was not met\n");
+  EXPECT_FALSE(FileExists(FProduct + u"\\uninstall.exe"));
+  ExpectRemoved();
 }
 
 }  // namespace

@@ -56,7 +56,15 @@ class RemovalFolder : public ::testing::Test {
   TMainForm FForm;
 };
 
-TEST_F(RemovalFolder, DeletesANestedTreeWithEveryAttributeAndCountsEachFile) {
+// The same tree, the same count and the same steps of the bar, whether the
+// walk lists each folder itself or takes the count's listings.
+class RemovalFolderWalks : public RemovalFolder, public ::testing::WithParamInterface<bool> {
+ protected:
+  std::int32_t Count(const std::u16string& path) { return GetParam() ? CountEntriesAndKeep(path) : CountEntries(path); }
+};
+INSTANTIATE_TEST_SUITE_P(ListingKept, RemovalFolderWalks, ::testing::Bool());
+
+TEST_P(RemovalFolderWalks, DeletesANestedTreeWithEveryAttributeAndCountsEachFile) {
   TScratchDir dir(u"tree");
   const std::u16string tree = dir / u"tree";
   MakeDir(tree);
@@ -77,7 +85,7 @@ TEST_F(RemovalFolder, DeletesANestedTreeWithEveryAttributeAndCountsEachFile) {
   ASSERT_TRUE(SetFileAttributesW(W(dir.Path()), FILE_ATTRIBUTE_HIDDEN));
 
   // . .. 5 files sub empty, plus "empty" (2); the hidden "sub" is not counted.
-  EXPECT_EQ(CountEntries(tree), 11);
+  EXPECT_EQ(Count(tree), 11);
   FForm.DeleteFolder(tree);
 
   EXPECT_FALSE(FolderExists(tree));
@@ -118,7 +126,7 @@ TEST_F(RemovalFolder, CountsByTheProgressRule) {
   EXPECT_EQ(CountEntries(d(u"three\\a")), 0);       // a file is no folder
 }
 
-TEST_F(RemovalFolder, AFileHeldOpenStaysWithItsFolders) {
+TEST_P(RemovalFolderWalks, AFileHeldOpenStaysWithItsFolders) {
   TScratchDir dir(u"locked");
   const std::u16string tree = dir / u"tree";
   MakeDir(tree);
@@ -133,6 +141,7 @@ TEST_F(RemovalFolder, AFileHeldOpenStaysWithItsFolders) {
                          OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
 
+  EXPECT_EQ(Count(tree), 5 + 4 + 3);
   FForm.DeleteFolder(tree);
   CloseHandle(h);
 
@@ -142,6 +151,28 @@ TEST_F(RemovalFolder, AFileHeldOpenStaysWithItsFolders) {
   EXPECT_FALSE(FileExists(tree + u"\\x.txt"));
   EXPECT_FALSE(FolderExists(tree + u"\\sub"));
   EXPECT_EQ(Position(), 3);
+}
+
+// Kept listings serve only the walk that follows, of the folder they list.
+TEST_F(RemovalFolder, AKeptListingServesOnlyTheNextWalkOfItsFolder) {
+  TScratchDir dir(u"kept");
+  for (const char16_t* t : {u"a", u"b"}) {
+    MakeDir(dir / t);
+    MakeFile(dir / t + u"\\1.txt");
+  }
+  EXPECT_EQ(CountEntriesAndKeep(dir / u"a"), 3);
+  FForm.DeleteFolder(dir / u"b");  // another folder: listed anew, a's listing dropped
+  EXPECT_FALSE(FolderExists(dir / u"b"));
+  MakeFile(dir / u"a\\2.txt");
+  FForm.DeleteFolder(dir / u"a");  // no kept listing now: the new file goes too
+  EXPECT_FALSE(FolderExists(dir / u"a"));
+  EXPECT_EQ(Position(), 3);
+  // A refused folder keeps nothing.
+  EXPECT_EQ(CountEntriesAndKeep(u"C:\\"), 0);
+  MakeDir(dir / u"c");
+  MakeFile(dir / u"c\\1.txt");
+  FForm.DeleteFolder(dir / u"c");
+  EXPECT_FALSE(FolderExists(dir / u"c"));
 }
 
 // RemovalFolderTest.prepare builds C:\qmtest\links: tree\{a.txt, sub\b.txt,

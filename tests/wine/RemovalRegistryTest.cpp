@@ -11,27 +11,6 @@
 
 namespace {
 
-struct TKey {
-  HKEY Root;
-  std::u16string Path;
-};
-
-void CreateKey(const TKey& k) {
-  HKEY h = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(k.Root, W(k.Path), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS)
-      << Narrow(k.Path);
-  const wchar_t value[] = L"data";
-  RegSetValueExW(h, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof(value));
-  RegCloseKey(h);
-}
-
-bool KeyExists(const TKey& k) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(k.Root, W(k.Path), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  RegCloseKey(h);
-  return true;
-}
-
 const std::u16string Classes = u"Software\\Classes\\";
 const std::u16string Handlers = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\";
 const std::u16string WowHandlers =
@@ -45,7 +24,7 @@ class RemovalRegistry : public ::testing::Test {
     for (const auto& k : FCreated) RegDeleteTreeW(k.Root, W(k.Path));
   }
   void Create(const TKey& k) {
-    CreateKey(k);
+    MakeKey(k);
     FCreated.push_back(k);
   }
   std::vector<TKey> FCreated;

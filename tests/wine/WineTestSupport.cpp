@@ -216,3 +216,20 @@ void TScratchUninstallKey::SetString(const std::u16string& name, const std::u16s
 void TScratchUninstallKey::SetDword(const std::u16string& name, DWORD value) {
   EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, W(FPath), W(name), REG_DWORD, &value, sizeof(value)), ERROR_SUCCESS);
 }
+
+bool KeyExists(const TKey& k) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(k.Root, W(k.Path), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  RegCloseKey(h);
+  return true;
+}
+
+void MakeKey(const TKey& k, const std::u16string& value) {
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(k.Root, W(k.Path), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS)
+      << Narrow(k.Path);
+  if (!value.empty())
+    RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(W(value)),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
+  RegCloseKey(h);
+}

@@ -9,6 +9,19 @@
 #include <string>
 #include <vector>
 
+// A registry key of a test: a root and a path below it.
+struct TKey {
+  HKEY Root;
+  std::u16string Path;
+};
+
+// True when the key can be opened for reading.
+bool KeyExists(const TKey& k);
+
+// Creates the key (with those above it) and sets its default value to value;
+// a failure fails the test.
+void MakeKey(const TKey& k, const std::u16string& value = u"data");
+
 // Narrow text of UTF-16, for test messages.
 std::string Narrow(const std::u16string& s);
 
