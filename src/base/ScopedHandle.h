@@ -13,7 +13,7 @@ class TScopedHandle {
  public:
   using Handle = typename Traits::Handle;
 
-  TScopedHandle() = default;
+  TScopedHandle() noexcept = default;
   explicit TScopedHandle(Handle h) : FHandle(h) {}
   TScopedHandle(const TScopedHandle&) = delete;
   TScopedHandle& operator=(const TScopedHandle&) = delete;
