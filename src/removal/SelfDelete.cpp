@@ -52,7 +52,7 @@ std::u16string PathForm(const std::u16string& path, Api api) {
 // stand-in character would name another file, and "?" is a wildcard to del.
 std::u16string BatchForm(const std::u16string& path) {
   if (SurvivesOem(path)) return path;
-  const std::u16string shortForm = PathForm(path, GetShortPathNameW);
+  std::u16string shortForm = PathForm(path, GetShortPathNameW);
   if (SurvivesOem(shortForm)) return shortForm;
   const std::u16string name = ExtractFileName(shortForm);
   return SurvivesOem(name) ? name : std::u16string();
