@@ -50,7 +50,8 @@ add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 set(QM_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 set(QM_WINE_EXEC ${CMAKE_SOURCE_DIR}/tests/wine/wine-exec)
 
-add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/ScriptedServer.cpp)
+add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/ScriptedServer.cpp
+            tests/wine/WindowFixture.cpp)
 target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest)
 target_include_directories(qm_wine_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 

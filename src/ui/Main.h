@@ -2,8 +2,12 @@
 #define QM_UI_MAIN_H
 
 // TMainForm: the uninstaller's one window. Its operations are defined where
-// their subsystem lives: app/ (start-up, configuration), ui/ (layout,
-// language, handlers), removal/ (the Delete command) and feedback/.
+// their subsystem lives: app/ (start-up, configuration), removal/ (the Delete
+// command), feedback/, and ui/: Main.cpp (lifetime, message dispatch),
+// Layout.cpp (design table, creation, scaling), Panel.cpp (the panel's
+// painted labels and pictures), Handlers.cpp (the controls' event handlers),
+// LanguageApply.cpp (texts of the current language), ToolTip.cpp and
+// DefaultButton.cpp.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -136,29 +140,34 @@ class TMainForm {
 
  private:
   friend class TMainFormAccess;
+  // Main.cpp
   static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   static void RegisterClasses(HINSTANCE inst);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void OnCommand(int id, int code);
+  // Layout.cpp
   void CreateControls();
   void CreatePanelControls();
   void FitLanguageColumn();
   void CreateWindowControls();
   void CreateOsnLabel();
-  void CreateToolTip();
   void LoadArt();
   void InitScaling();
   LOGFONTW LogFontOf(const TFontSpec& font) const;
   RECT ScaleRect(const TDesignRect& rect) const;
+  // Panel.cpp
+  static LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
   void PaintPanel(HDC dc);
   TGraphicControl* GraphicAt(POINT pt) const;
   TGraphicLabel* ActiveLabelAt(POINT pt);
-  void OnCommand(int id, int code);
   void OnPanelButtonDown(POINT pt);
   void OnPanelButtonUp(POINT pt);
   void OnPanelMouseMove(POINT pt);
+  // ToolTip.cpp
+  void CreateToolTip();
   void SyncToolTip();
+  // DefaultButton.cpp
   HWND DefaultButton() const;
   void UpdateDefaultButton();
 

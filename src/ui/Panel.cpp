@@ -1,0 +1,144 @@
+// The logo panel: it paints its labels and pictures itself (they are no
+// windows), finds the one under the pointer, underlines the active labels
+// while the pointer is over them and runs their click handlers.
+
+#include "ui/Main.h"
+
+#include <windowsx.h>
+
+#include <utility>
+
+#include "app/Application.h"
+
+namespace {
+
+bool VisualStylesActive() {
+  // uxtheme is loaded from the system folder only, and only to ask this.
+  // Wine 8 has its "Light" theme active in a new prefix: there it is true,
+  // with or without the common-controls manifest.
+  using TIsAppThemed = BOOL(WINAPI*)();
+  static bool loaded = false;
+  static TIsAppThemed isAppThemed = nullptr;
+  if (!loaded) {
+    loaded = true;
+    HMODULE ux = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (ux) isAppThemed = reinterpret_cast<TIsAppThemed>(reinterpret_cast<void*>(GetProcAddress(ux, "IsAppThemed")));
+  }
+  return isAppThemed && isAppThemed();
+}
+
+// The labels that react to the pointer: underline while it is over them, and a click.
+struct TActiveLabel {
+  TGraphicLabel TMainForm::*Label;
+  void (TMainForm::*Click)();
+};
+
+constexpr TActiveLabel ActiveLabels[] = {
+    {&TMainForm::ULabel, &TMainForm::ULabelClick},    {&TMainForm::Label2, &TMainForm::Label2Click},
+    {&TMainForm::Label5, &TMainForm::Label5Click},    {&TMainForm::lblDutch, &TMainForm::LblDutchClick},
+    {&TMainForm::Label4, &TMainForm::LblPolishClick}, {&TMainForm::OpenURL, &TMainForm::OpenURL_Click},
+};
+
+}  // namespace
+
+TGraphicControl* TMainForm::GraphicAt(POINT pt) const {
+  // The topmost visible one: the last painted.
+  for (auto it = FGraphics.rbegin(); it != FGraphics.rend(); ++it)
+    if ((*it)->Visible && PtInRect(&(*it)->Bounds, pt)) return *it;
+  return nullptr;
+}
+
+TGraphicLabel* TMainForm::ActiveLabelAt(POINT pt) {
+  const TGraphicControl* hit = GraphicAt(pt);
+  for (const TActiveLabel& a : ActiveLabels)
+    if (hit == &(this->*a.Label)) return &(this->*a.Label);
+  return nullptr;
+}
+
+void TMainForm::OnPanelMouseMove(POINT pt) {
+  TGraphicLabel* over = ActiveLabelAt(pt);
+  if (over == FHover) return;
+  if (FHover) OpenURLMouseLeave(*FHover);
+  FHover = over;
+  if (FHover) OpenURLMouseEnter(*FHover);
+}
+
+void TMainForm::OnPanelButtonDown(POINT pt) {
+  FPressed = GraphicAt(pt);
+  SetCapture(SPanel.Handle);
+}
+
+void TMainForm::OnPanelButtonUp(POINT pt) {
+  // A click: press and release on the same label (a flag or the logo does nothing).
+  TGraphicControl* pressed = std::exchange(FPressed, nullptr);
+  if (GetCapture() == SPanel.Handle) ReleaseCapture();
+  if (!pressed || GraphicAt(pt) != pressed) return;
+  for (const TActiveLabel& a : ActiveLabels)
+    if (pressed == &(this->*a.Label)) (this->*a.Click)();
+}
+
+void TMainForm::PaintPanel(HDC target) {
+  RECT client{};
+  GetClientRect(SPanel.Handle, &client);
+  HDC dc = CreateCompatibleDC(target);
+  TGdiObject bitmap(CreateCompatibleBitmap(target, client.right, client.bottom));
+  HGDIOBJ old = SelectObject(dc, bitmap.Get());
+  FillRect(dc, &client, static_cast<HBRUSH>(FPanelBrush.Get()));
+  const bool themed = VisualStylesActive();
+  for (const TGraphicControl* g : FGraphics)
+    if (g->Visible) g->Paint(dc, themed);
+  BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+}
+
+LRESULT CALLBACK TMainForm::PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<TMainForm*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(wnd, msg, wp, lp);
+  LRESULT result = 0;
+  bool handled = false;
+  Application.Guard([&] {
+    result = self->HandlePanelMessage(msg, wp, lp);
+    handled = true;
+  });
+  return handled ? result : 0;
+}
+
+LRESULT TMainForm::HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  HWND panel = SPanel.Handle;
+  const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(panel, &ps);
+      PaintPanel(dc);
+      EndPaint(panel, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      PaintPanel(reinterpret_cast<HDC>(wp));
+      return 0;
+    case WM_MOUSEMOVE:
+      if (!FPanelTracking) {
+        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, panel, 0};
+        FPanelTracking = TrackMouseEvent(&tme) != FALSE;
+      }
+      OnPanelMouseMove(pt);
+      return 0;
+    case WM_MOUSELEAVE:
+      FPanelTracking = false;
+      OnPanelMouseMove({-1, -1});
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnPanelButtonDown(pt);
+      return 0;
+    case WM_LBUTTONUP:
+      OnPanelButtonUp(pt);
+      return 0;
+    case WM_COMMAND:
+      return SendMessageW(FHandle, msg, wp, lp);
+  }
+  return DefWindowProcW(panel, msg, wp, lp);
+}
