@@ -52,7 +52,8 @@ set(QM_WINE_EXEC ${CMAKE_SOURCE_DIR}/tests/wine/wine-exec)
 
 add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/ScriptedServer.cpp
             tests/wine/WindowFixture.cpp)
-target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest)
+# The accessibility tests are oleacc's clients (the program loads it only when asked).
+target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest oleacc oleaut32)
 target_include_directories(qm_wine_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
 # A sealed prefix as a CTest fixture: set up before its tests, stopped after.

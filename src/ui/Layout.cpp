@@ -182,6 +182,7 @@ void TMainForm::CreatePanelControls() {
     c.Parent = SPanel.Handle;
     c.Bounds = ScaleRect(item.Rect);
     FGraphics.push_back(&c);
+    c.AccessibleId = static_cast<long>(FGraphics.size());
     if (!item.Style) continue;
     auto& label = static_cast<TGraphicLabel&>(c);
     const TLabelStyle& s = *item.Style;

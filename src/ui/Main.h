@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/Accessible.h"
 #include "ui/Controls.h"
 #include "ui/HrefLabel.h"
 #include "ui/Lang.h"
@@ -89,6 +90,10 @@ class TMainForm {
   void OpenURL_Click();
   void OsnLabelGotoLink(THrefLabel* sender);
   void Button3Click();
+  // A click on a painted control of the panel, by the mouse or as its
+  // accessible default action: runs the handler of a language name or of the
+  // web-site link; a picture, another label or a hidden control does nothing.
+  void ClickGraphic(const TGraphicControl& control);
 
   // The module whose resources hold the artwork; null: the executable.
   HMODULE ResourceModule = nullptr;
@@ -156,6 +161,18 @@ class TMainForm {
   LOGFONTW LogFontOf(const TFontSpec& font) const;
   RECT ScaleRect(const TDesignRect& rect) const;
   // Panel.cpp
+  // The panel's painted controls as the children of its accessible object.
+  class TPanelParts final : public TAccessibleSource {
+   public:
+    explicit TPanelParts(TMainForm& form) : FForm(form) {}
+    long ChildCount() const override;
+    TAccessibleChild Child(long id) const override;
+    long ChildAt(POINT pt) const override;
+    void DoDefaultAction(long id) override;
+
+   private:
+    TMainForm& FForm;
+  };
   static LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
   void PaintPanel(HDC dc);
@@ -184,6 +201,8 @@ class TMainForm {
   TGdiObject FWindowFont;
   std::vector<TGdiObject> FControlFonts;
   TGdiObject FPanelBrush;
+  TPanelParts FPanelParts{*this};
+  TAccessibleHost FPanelAccessible;  // made at the first client's request
 };
 
 extern TMainForm* MainForm;

@@ -1,14 +1,18 @@
 // The logo panel: it paints its labels and pictures itself (they are no
 // windows), finds the one under the pointer, underlines the active labels
-// while the pointer is over them and runs their click handlers.
+// while the pointer is over them and runs their click handlers. Its
+// accessible object tells screen readers about the same labels and pictures.
 
 #include "ui/Main.h"
 
 #include <windowsx.h>
 
+#include <oleacc.h>
+
 #include <utility>
 
 #include "app/Application.h"
+#include "app/Config.h"
 
 namespace {
 
@@ -39,6 +43,27 @@ constexpr TActiveLabel ActiveLabels[] = {
     {&TMainForm::Label4, &TMainForm::LblPolishClick}, {&TMainForm::OpenURL, &TMainForm::OpenURL_Click},
 };
 
+// The pictures; a flag is named after the language beside it.
+struct TPicture {
+  TGraphicPicture TMainForm::*Picture;
+  TGraphicLabel TMainForm::*Language;  // null: no language
+};
+
+constexpr TPicture Pictures[] = {
+    {&TMainForm::LogoImage, nullptr},
+    {&TMainForm::Image1, nullptr},
+    {&TMainForm::FlagImage, &TMainForm::ULabel},
+    {&TMainForm::UaImage, &TMainForm::Label2},
+    {&TMainForm::EnImage, &TMainForm::Label5},
+    {&TMainForm::DutchFlag, &TMainForm::lblDutch},
+    {&TMainForm::PolishFlag, &TMainForm::Label4},
+};
+
+// Posted by the accessible default action (wParam: the control's index). A
+// client waits on the call, maybe from another process, so the click runs
+// after it has returned, as the system's own controls do it.
+constexpr UINT WM_PANELCLICK = WM_APP + 2;
+
 }  // namespace
 
 TGraphicControl* TMainForm::GraphicAt(POINT pt) const {
@@ -58,9 +83,15 @@ TGraphicLabel* TMainForm::ActiveLabelAt(POINT pt) {
 void TMainForm::OnPanelMouseMove(POINT pt) {
   TGraphicLabel* over = ActiveLabelAt(pt);
   if (over == FHover) return;
-  if (FHover) OpenURLMouseLeave(*FHover);
+  if (FHover) {
+    OpenURLMouseLeave(*FHover);
+    FHover->NotifyAccessible(EVENT_OBJECT_STATECHANGE);  // no longer hot-tracked
+  }
   FHover = over;
-  if (FHover) OpenURLMouseEnter(*FHover);
+  if (FHover) {
+    OpenURLMouseEnter(*FHover);
+    FHover->NotifyAccessible(EVENT_OBJECT_STATECHANGE);
+  }
 }
 
 void TMainForm::OnPanelButtonDown(POINT pt) {
@@ -72,9 +103,51 @@ void TMainForm::OnPanelButtonUp(POINT pt) {
   // A click: press and release on the same label (a flag or the logo does nothing).
   TGraphicControl* pressed = std::exchange(FPressed, nullptr);
   if (GetCapture() == SPanel.Handle) ReleaseCapture();
-  if (!pressed || GraphicAt(pt) != pressed) return;
+  if (pressed && GraphicAt(pt) == pressed) ClickGraphic(*pressed);
+}
+
+void TMainForm::ClickGraphic(const TGraphicControl& control) {
+  if (!control.Visible) return;
   for (const TActiveLabel& a : ActiveLabels)
-    if (pressed == &(this->*a.Label)) (this->*a.Click)();
+    if (&control == &(this->*a.Label)) (this->*a.Click)();
+}
+
+// --- Accessibility ---------------------------------------------------------------
+
+long TMainForm::TPanelParts::ChildCount() const { return static_cast<long>(FForm.FGraphics.size()); }
+
+TAccessibleChild TMainForm::TPanelParts::Child(long id) const {
+  const TGraphicControl* g = FForm.FGraphics.at(static_cast<size_t>(id - 1));
+  TAccessibleChild c;
+  c.Bounds = g->Bounds;
+  c.Visible = g->Visible;
+  for (const TPicture& p : Pictures) {
+    if (g != &(FForm.*p.Picture)) continue;
+    c.Role = ROLE_SYSTEM_GRAPHIC;
+    if (p.Language) c.Name = (FForm.*p.Language).Caption();
+    if (p.Picture == &TMainForm::LogoImage) c.Name = AppName;
+    return c;
+  }
+  const auto* label = static_cast<const TGraphicLabel*>(g);
+  c.Name = label->Caption();
+  c.Description = label->Hint;
+  c.Role = ROLE_SYSTEM_STATICTEXT;
+  for (const TActiveLabel& a : ActiveLabels) {
+    if (label != &(FForm.*a.Label)) continue;
+    c.Role = ROLE_SYSTEM_LINK;
+    c.HasDefaultAction = true;
+    c.Hot = label == FForm.FHover;
+  }
+  return c;
+}
+
+long TMainForm::TPanelParts::ChildAt(POINT pt) const {
+  const TGraphicControl* g = FForm.GraphicAt(pt);
+  return g ? g->AccessibleId : 0;
+}
+
+void TMainForm::TPanelParts::DoDefaultAction(long id) {
+  PostMessageW(FForm.SPanel.Handle, WM_PANELCLICK, static_cast<WPARAM>(id - 1), 0);
 }
 
 void TMainForm::PaintPanel(HDC target) {
@@ -139,6 +212,12 @@ LRESULT TMainForm::HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_COMMAND:
       return SendMessageW(FHandle, msg, wp, lp);
+    case WM_PANELCLICK:
+      if (wp < FGraphics.size()) ClickGraphic(*FGraphics[wp]);
+      return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT object = FPanelAccessible.Answer(panel, wp, lp, FPanelParts)) return object;
+      break;
   }
   return DefWindowProcW(panel, msg, wp, lp);
 }
