@@ -299,6 +299,51 @@ TEST_F(Window, FontsAndColoursAreAsDesigned) {
   EXPECT_EQ(F.OsnLabel->Color(), GetSysColor(COLOR_BTNFACE));
 }
 
+// The face that draws a font asked for by name, and the width of a text in it.
+struct TDrawn {
+  std::u16string Face;
+  LONG Width;
+};
+
+TDrawn Drawn(const wchar_t* face, bool bold, const std::u16string& text) {
+  LOGFONTW lf{};
+  lf.lfHeight = -11;
+  lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+  HDC dc = GetDC(nullptr);
+  HFONT font = CreateFontIndirectW(&lf);
+  HGDIOBJ old = SelectObject(dc, font);
+  wchar_t name[LF_FACESIZE] = L"";
+  GetTextFaceW(dc, LF_FACESIZE, name);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, W(text), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  return {U(name), size.cx};
+}
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// Windows' fonts draw the window, or under Wine the ones the test prefix
+// gives it: Wine's own Tahoma and Marlett (without Marlett the title bar's
+// buttons are letters), and for Arial and Verdana the stand-ins of the same
+// metrics that the prefix maps them to.
+TEST_F(Window, WindowsFontsOrTheirStandInsDrawTheText) {
+  const std::u16string sample = u"C:\\Program Files\\Quillmoor 4.5.1 Удалить";
+  for (bool bold : {false, true}) {
+    SCOPED_TRACE(bold);
+    EXPECT_EQ(Drawn(L"Tahoma", bold, sample).Face, u"Tahoma");
+    EXPECT_EQ(Drawn(L"Marlett", bold, u"012r").Face, u"Marlett");
+    if (!UnderWine()) continue;
+    // A replaced family keeps its name; its widths are those of the stand-in.
+    EXPECT_EQ(Drawn(L"Arial", bold, sample).Width, Drawn(L"Liberation Sans", bold, sample).Width);
+    EXPECT_EQ(Drawn(L"Verdana", bold, sample).Width, Drawn(L"DejaVu Sans", bold, sample).Width);
+    EXPECT_NE(Drawn(L"Arial", bold, sample).Width, Drawn(L"DejaVu Sans", bold, sample).Width);
+  }
+}
+
 TEST_F(Window, PanelIsLightGreyAndOpaqueLabelsSitOnItWithoutVisualStyles) {
   F.LogoImage.Hide();
   const TSnapshot panel(F.SPanel.Handle);
