@@ -118,6 +118,11 @@ foreach(src ${QM_E2E_TESTS})
   endforeach()
 endforeach()
 
+# The README's run command, headless: its pictures of the window and its report.
+add_test(NAME demo.run COMMAND bash ${CMAKE_SOURCE_DIR}/tests/demo/run-test ${CMAKE_BINARY_DIR}
+         ${CMAKE_BINARY_DIR}/demo)
+set_tests_properties(demo.run PROPERTIES TIMEOUT 600)
+
 # Optional parts kept in their own files: the benchmark harness and the
 # DLL-planting test's decoy libraries.
 foreach(part Bench Plant)
