@@ -16,7 +16,6 @@ struct TOleAccApi {
   decltype(&CreateStdAccessibleObject) CreateStd = nullptr;
   decltype(&AccessibleObjectFromWindow) FromWindow = nullptr;
   decltype(&SysAllocStringLen) AllocString = nullptr;
-  bool Loaded() const { return Lresult && CreateStd && FromWindow && AllocString; }
 };
 
 template <class T>
@@ -42,7 +41,9 @@ const TOleAccApi& OleAcc() {
 HRESULT ReturnText(const std::u16string& text, BSTR* out) {
   *out = nullptr;
   if (text.empty()) return S_FALSE;
-  *out = OleAcc().AllocString(W(text), static_cast<UINT>(text.size()));
+  const auto alloc = OleAcc().AllocString;
+  if (!alloc) return E_FAIL;
+  *out = alloc(W(text), static_cast<UINT>(text.size()));
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -328,8 +329,9 @@ class TAccessibleObject final : public IAccessible {
   static HRESULT WindowObject(HWND wnd, IDispatch** out) {
     *out = nullptr;
     if (!wnd) return E_INVALIDARG;
-    return OleAcc().FromWindow(wnd, static_cast<DWORD>(OBJID_WINDOW), __uuidof(IDispatch),
-                               reinterpret_cast<void**>(out));
+    const auto fromWindow = OleAcc().FromWindow;
+    if (!fromWindow) return E_FAIL;
+    return fromWindow(wnd, static_cast<DWORD>(OBJID_WINDOW), __uuidof(IDispatch), reinterpret_cast<void**>(out));
   }
   HRESULT ChildVariant(long id, VARIANT* out) const {
     if (id <= FSource->ChildCount()) {
@@ -356,8 +358,9 @@ TAccessibleHost::~TAccessibleHost() {
 
 LRESULT TAccessibleHost::Answer(HWND wnd, WPARAM wp, LPARAM lp, TAccessibleSource& source) {
   if (static_cast<LONG>(lp) != OBJID_CLIENT) return 0;
-  const TOleAccApi& api = OleAcc();
-  if (!api.Loaded()) return 0;
+  const auto lresult = OleAcc().Lresult;
+  const auto createStd = OleAcc().CreateStd;
+  if (!lresult || !createStd) return 0;
   // The object is handed over marshalled and lives in this thread's
   // apartment for as long as clients hold it: COM stays initialised on the
   // GUI thread from the first client on. An apartment already there serves.
@@ -365,7 +368,7 @@ LRESULT TAccessibleHost::Answer(HWND wnd, WPARAM wp, LPARAM lp, TAccessibleSourc
   static_cast<void>(com);
   if (!FObject) {
     IAccessible* standard = nullptr;
-    if (FAILED(api.CreateStd(wnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&standard))))
+    if (FAILED(createStd(wnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&standard))))
       standard = nullptr;
     FObject = new (std::nothrow) TAccessibleObject(wnd, &source, standard);
     if (!FObject) {
@@ -373,7 +376,7 @@ LRESULT TAccessibleHost::Answer(HWND wnd, WPARAM wp, LPARAM lp, TAccessibleSourc
       return 0;
     }
   }
-  return api.Lresult(__uuidof(IAccessible), wp, static_cast<IAccessible*>(FObject));
+  return lresult(__uuidof(IAccessible), wp, static_cast<IAccessible*>(FObject));
 }
 
 void TAccessibleHost::Notify(DWORD event, HWND wnd, long id) {
