@@ -4,6 +4,8 @@
 // THrefLabel: a one-row, self-painted child window whose caption marks its
 // link with "<a>" and "</a>". The link is blue, underlined while the pointer
 // is over it, shows the hand cursor, and a click on it fires GotoLink.
+// Screen readers read its caption without markup, with the link as a child
+// whose default action fires GotoLink too.
 
 #include <windows.h>
 
