@@ -70,8 +70,10 @@ endif()
 set(QM_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 set(QM_WINE_EXEC ${CMAKE_SOURCE_DIR}/tests/wine/wine-exec)
 
-add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/ScriptedServer.cpp)
-target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest)
+add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/ScriptedServer.cpp
+            tests/wine/WindowFixture.cpp)
+# The accessibility tests are oleacc's clients (the program loads it only when asked).
+target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest oleacc oleaut32)
 target_include_directories(qm_wine_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
 # A sealed prefix as a CTest fixture: set up before its tests, stopped after.
@@ -158,6 +160,13 @@ foreach(src ${QM_E2E_TESTS})
     set_tests_properties(${tag}.${name} PROPERTIES FIXTURES_REQUIRED ${fix} TIMEOUT 900 RESOURCE_LOCK ${fix}prefix)
   endforeach()
 endforeach()
+
+# The README's run command, headless: its pictures of the window and its report.
+if(QM_WINE_TESTS)
+  add_test(NAME demo.run COMMAND bash ${CMAKE_SOURCE_DIR}/tests/demo/run-test ${CMAKE_BINARY_DIR}
+           ${CMAKE_BINARY_DIR}/demo)
+  set_tests_properties(demo.run PROPERTIES TIMEOUT 600)
+endif()
 
 # Optional parts kept in their own files: the benchmark harness and the
 # DLL-planting test's decoy libraries.

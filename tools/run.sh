@@ -5,20 +5,30 @@
 # shortcuts, configuration embedded into uninstall.exe) and starts the
 # uninstaller from the product folder.
 #  - With a display, you use the window; the report follows when it closes.
-#  - Without one, it runs under Xvfb: a screenshot of the window is written to
-#    build/demo/before.png, Delete is pressed, and build/demo/after.png shows
-#    the screen once the uninstaller has gone.
+#  - Without one, it runs under Xvfb and takes pictures of the window into
+#    build/demo: window-ru.png, window-uk.png, window-en.png, window-nl.png
+#    and window-pl.png (each language), feedback.png (the feedback panel
+#    open), then presses Delete: removing.png shows the removal with its bar
+#    part-way. window-en.png also becomes docs/window-en.png, the README's.
 # Either way it ends with a report of what was there and what is left.
+#
+# QM_BUILD_DIR names a build (win32, or win64 where 32-bit programs cannot
+# run) to take the programs from instead of
+# building one, and QM_DEMO_DIR another folder for the prefix and the
+# pictures (the test of this command uses both; docs/ is then left alone).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/setup.sh"
 cd "$root"
 . "$root/tools/wine-sandbox.sh"
 read -r preset arch < <(qm_wine_build)
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target uninstall embed-config qmdriver >/dev/null
+build=${QM_BUILD_DIR:-$root/build/$preset}
+if [ -z "${QM_BUILD_DIR:-}" ]; then
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target uninstall embed-config qmdriver >/dev/null
+fi
 
-demo="$root/build/demo"
+demo=${QM_DEMO_DIR:-$root/build/demo}
 mkdir -p "$demo"
 rm -f "$demo/prefix.ok"; rm -rf "$demo/prefix"   # a fresh machine every run
 qm_wine_prefix "$demo" "$arch"
@@ -30,7 +40,7 @@ qm_wine_warm
 c="$WINEPREFIX/drive_c"
 tools="$c/qmdemo"
 mkdir -p "$tools"
-cp build/$preset/embed-config.exe build/$preset/qmdriver.exe "$tools/"
+cp "$build/embed-config.exe" "$build/qmdriver.exe" "$tools/"
 cp tools/sample/unin.ini "$tools/sample.ini"
 cd "$tools"
 drv() { wine 'C:\qmdemo\qmdriver.exe' "$@"; }
@@ -44,7 +54,13 @@ printf 'sample skin\n' >"$product/Skins/Default.qsk"
 printf 'dark skin\n' >"$product/Skins/Dark/Dark.qsk"
 printf 'sample plugin\n' >"$product/Plugins/Visualizer.dll"
 printf 'Quillmoor media player\r\n' >"$product/Readme.txt"
-cp "$root/build/$preset/uninstall.exe" "$product/uninstall.exe"
+# A media library large enough that the removal's progress bar is seen
+# part-way: 60 albums of 150 tracks.
+for a in $(seq -w 1 60); do
+  mkdir -p "$product/Library/Album $a"
+  for t in $(seq -w 1 150); do : >"$product/Library/Album $a/Track $t.qmf"; done
+done
+cp "$build/uninstall.exe" "$product/uninstall.exe"
 wine embed-config.exe 'C:\Program Files\Quillmoor\uninstall.exe' 'C:\qmdemo\sample.ini' >/dev/null
 
 uninst='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
@@ -91,14 +107,42 @@ drv wait QW_Setup.exe 30000 || { echo "The relocated copy's window did not appea
 echo "The copy in the temp folder shows: $(drv text QW_Setup.exe | tr -d '\r')"
 if [ -z "$had_display" ]; then
   sleep 1
-  xwd -root -display "$DISPLAY" -silent | convert xwd:- "$demo/before.png"
+  # The window as it stands on the screen, title bar and frame included.
+  read -r wl wt wr wb cx cy < <(drv rect QW_Setup.exe | tr -d '\r')
+  crop="$((wr - wl))x$((wb - wt))+$wl+$wt"
+  shot() { xwd -root -display "$DISPLAY" -silent | convert xwd:- -crop "$crop" +repage "$1"; }
+  # Each language name, clicked at its design place on the logo panel.
+  langs=(ru uk en nl pl) rows=(24 45 66 88 111)
+  for i in 0 1 2 3 4; do
+    drv panel-click QW_Setup.exe 460 "${rows[$i]}" >/dev/null
+    sleep 0.5
+    shot "$demo/window-${langs[$i]}.png"
+  done
+  # English again, and the invitation's link opens the feedback panel.
+  drv panel-click QW_Setup.exe 460 66 >/dev/null
+  drv mouse-click QW_Setup.exe 1005 8 10 >/dev/null
+  drv type QW_Setup.exe 1008 'listener@example.org' >/dev/null
+  drv type QW_Setup.exe 1007 'Thank you for the player. I am moving to another computer.' >/dev/null
+  sleep 0.5
+  shot "$demo/feedback.png"
+  drv mouse-click QW_Setup.exe 1005 8 10 >/dev/null   # closed again: Delete without feedback
+  sleep 0.5
+  rm -f "$demo"/frame-*.png
   drv click QW_Setup.exe 1002 >/dev/null   # Delete
+  # Pictures while it works; the one with the bar nearest half-way is kept.
+  n=0
+  while [ $n -lt 200 ] && ! drv gone QW_Setup.exe 10 >/dev/null 2>&1; do
+    n=$((n + 1)); shot "$demo/frame-$(printf %03d $n).png" 2>/dev/null || true
+  done
   drv gone QW_Setup.exe 60000 || { echo "The uninstaller did not finish." >&2; exit 1; }
+  /usr/bin/python3 "$root/tools/pictures.py" pick-progress "$demo/removing.png" \
+    $((cx - wl + 8)) $((cy - wt + 260)) $((cx - wl + 521)) $((cy - wt + 285)) "$demo"/frame-*.png || true
+  [ -n "${QM_KEEP_FRAMES:-}" ] || rm -f "$demo"/frame-*.png
   for i in $(seq 100); do
     [ -e "$temp/QW_Setup.exe" ] || [ -e "$temp/\$\$QW_DEL.bat" ] || break; sleep 0.2
   done
-  xwd -root -display "$DISPLAY" -silent | convert xwd:- "$demo/after.png"
-  echo "Screenshots: $demo/before.png, $demo/after.png"
+  if [ -z "${QM_DEMO_DIR:-}" ]; then mkdir -p "$root/docs"; cp "$demo/window-en.png" "$root/docs/window-en.png"; fi
+  echo "Pictures: $demo/window-{ru,uk,en,nl,pl}.png, feedback.png, removing.png"
 else
   echo "Use the window; the report follows when it closes."
   wineserver -w

@@ -62,12 +62,27 @@ qm_wine_seal() {
   [ ! -e "$p/dosdevices/z:" ]
 }
 
+# Windows' fonts in the prefix: Wine's own (package fonts-wine: Tahoma,
+# Marlett for the title-bar buttons, MS Sans Serif...) copied into
+# C:\windows\Fonts, where Wine always looks (its data folder for fonts is not
+# found by every Wine loader here); and the fonts Wine has no copy of drawn
+# with free ones of the same metrics: Liberation Sans has Arial's widths;
+# DejaVu Sans, a Bitstream Vera, is the closest free face to Verdana (both
+# wide humanist sans with a tall x-height).
+qm_wine_fonts() {
+  local key='HKCU\Software\Wine\Fonts\Replacements' fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  cp -f /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || echo "wine-sandbox: no Wine fonts (fonts-wine)" >&2
+  wine reg add "$key" /v Arial /d 'Liberation Sans' /f >/dev/null 2>&1
+  wine reg add "$key" /v Verdana /d 'DejaVu Sans' /f >/dev/null 2>&1
+}
+
 qm_wine_prefix() {
   local dir=$1 arch=${2:-win32}
   qm_wine_env "$dir" "$arch"
   # The stamp names the architecture and the version of this set-up; a
   # prefix made otherwise is made anew.
-  local stamp="$arch unmanaged"
+  local stamp="$arch unmanaged fonts 2"
   if [ "$(cat "$dir/prefix.ok" 2>/dev/null)" != "$stamp" ]; then
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
@@ -76,6 +91,7 @@ qm_wine_prefix() {
     # Without a window manager, Wine waits two seconds in every DestroyWindow
     # of a visible managed window; unmanaged windows close at once.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    qm_wine_fonts
     wineserver -w
     echo "$stamp" >"$dir/prefix.ok"
   fi

@@ -69,8 +69,14 @@ bool SameAsRunningExe(HANDLE candidate) {
   return self.IsValid() && ReadAll(self.Get(), mine) && ReadAll(candidate, theirs) && !mine.empty() && mine == theirs;
 }
 
-// The instance that handed over to this one, while it may still run.
-TFileHandle HandingOver;
+// The instance that handed over to this one, while it may still run (a raw
+// handle: a static owner's constructor could throw before main).
+HANDLE HandingOver = nullptr;
+
+void ForgetHandingOverInstance() {
+  if (HandingOver) CloseHandle(HandingOver);
+  HandingOver = nullptr;
+}
 
 DWORD ParentProcessId() {
   const DWORD self = GetCurrentProcessId();
@@ -92,7 +98,7 @@ ULONGLONG CreationTime(HANDLE process) {
 }  // namespace
 
 void RememberHandingOverInstance() {
-  HandingOver.Reset();
+  ForgetHandingOverInstance();
   const DWORD parent = ParentProcessId();
   if (!parent) return;
   TFileHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent));
@@ -103,13 +109,13 @@ void RememberHandingOverInstance() {
   if (LowerAscii(ExtractFileName(U(image, size))) != u"uninstall.exe") return;
   const ULONGLONG parentStart = CreationTime(process.Get()), selfStart = CreationTime(GetCurrentProcess());
   if (!parentStart || !selfStart || parentStart > selfStart) return;
-  HandingOver = std::move(process);
+  HandingOver = process.Take();
 }
 
 bool WaitForHandingOverInstance(unsigned ms) {
-  if (!HandingOver.IsValid()) return true;
-  const bool ended = WaitResponsive(HandingOver.Get(), ms);
-  HandingOver.Reset();
+  if (!HandingOver) return true;
+  const bool ended = WaitResponsive(HandingOver, ms);
+  ForgetHandingOverInstance();
   return ended;
 }
 

@@ -13,6 +13,7 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "Win32 wchar_t is UTF-16");
 // A view of program text as an API string (needs -fno-strict-aliasing).
 inline const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 inline wchar_t* W(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
+inline const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
 
 // API text as program text.
 inline std::u16string U(const wchar_t* s) {

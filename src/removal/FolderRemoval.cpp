@@ -241,7 +241,10 @@ TFolderFacts FolderFacts(const std::u16string& path) {
   facts.Long = ComparableForm(facts.Full);
   facts.Final = FinalPathName(facts.Full);
   if (!facts.Final.empty()) facts.FinalLong = ComparableForm(facts.Final);
-  facts.Protected = SystemFolders();
+  // The system's folders do not move while the program runs: looked up
+  // once (some 30 lookups, about 70 ms under Wine) for every walk after.
+  static const TProtectedFolders system = SystemFolders();
+  facts.Protected = system;
   return facts;
 }
 

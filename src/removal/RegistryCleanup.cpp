@@ -31,7 +31,11 @@ HKEY RootKey(TRegRoot root) {
 void DeleteKeyTree(HKEY parent, const std::u16string& path) {
   KeepResponsive();
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(parent, W(path), 0, KEY_ALL_ACCESS, &opened) == ERROR_SUCCESS) {
+  const LONG open = RegOpenKeyExW(parent, W(path), 0, KEY_ALL_ACCESS, &opened);
+  // Most of the product's keys are absent on a given machine: a key that is
+  // not there cannot be deleted either, and one call is saved.
+  if (open == ERROR_FILE_NOT_FOUND) return;
+  if (open == ERROR_SUCCESS) {
     const TRegKey key(opened);
     DWORD count = 0, maxName = 0;
     if (RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &count, &maxName, nullptr, nullptr, nullptr, nullptr,

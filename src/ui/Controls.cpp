@@ -14,10 +14,15 @@ void TGraphicControl::SetVisible(bool visible) {
   if (Visible == visible) return;
   Visible = visible;
   Invalidate();
+  NotifyAccessible(visible ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE);
 }
 
 void TGraphicControl::Invalidate() const {
   if (Parent) InvalidateRect(Parent, &Bounds, FALSE);
+}
+
+void TGraphicControl::NotifyAccessible(DWORD event) const {
+  if (Parent && AccessibleId) NotifyWinEvent(event, Parent, OBJID_CLIENT, AccessibleId);
 }
 
 void TGraphicLabel::SetCaption(const std::u16string& text) {
@@ -26,6 +31,7 @@ void TGraphicLabel::SetCaption(const std::u16string& text) {
   FCaption = text;
   if (AutoSize) FitToText();
   Invalidate();
+  NotifyAccessible(EVENT_OBJECT_NAMECHANGE);
 }
 
 void TGraphicLabel::SetUnderline(bool underline) {

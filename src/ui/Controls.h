@@ -52,6 +52,7 @@ class TGraphicControl {
   RECT Bounds{};  // in the panel's client pixels
   bool Visible = true;
   HWND Parent = nullptr;
+  long AccessibleId = 0;  // its child id in the parent's accessible object; 0: none
 
   virtual void Paint(HDC dc, bool themed) const = 0;
   void SetVisible(bool visible);
@@ -59,6 +60,8 @@ class TGraphicControl {
   void Hide() { SetVisible(false); }
   // Asks the parent to repaint this control's rectangle.
   void Invalidate() const;
+  // Tells accessibility clients of a change (EVENT_OBJECT_SHOW, ...).
+  void NotifyAccessible(DWORD event) const;
 };
 
 class TGraphicLabel : public TGraphicControl {

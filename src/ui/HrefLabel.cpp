@@ -1,6 +1,7 @@
 #include "ui/HrefLabel.h"
 
 #include <windowsx.h>
+#include <oleacc.h>
 
 #include <utility>
 
@@ -12,6 +13,10 @@
 namespace {
 
 constexpr COLORREF LinkBlue = RGB(0, 0, 255);
+// Posted by the accessible default action: GotoLink runs once the client's
+// call has returned.
+constexpr UINT WM_FOLLOWLINK = WM_APP + 3;
+constexpr long LinkChild = 1;
 
 // Once per process, from the GUI thread.
 void RegisterHrefLabelClass() {
@@ -100,6 +105,11 @@ void THrefLabel::Repaint() {
   UpdateWindow(FHandle);
 }
 
+void THrefLabel::SetCaption(const std::u16string& caption) {
+  FCaption = caption;
+  TAccessibleHost::Notify(EVENT_OBJECT_NAMECHANGE, FHandle, CHILDID_SELF);
+}
+
 void THrefLabel::ExtractWords() { FLines = ExtractWordsOf(FCaption); }
 
 void THrefLabel::Paint(HDC dc) {
@@ -134,7 +144,9 @@ void THrefLabel::Paint(HDC dc) {
 }
 
 void THrefLabel::TrackLink(int x, int y) {
+  const bool was = ulink;
   ulink = InsideLink(link, x, y);
+  if (ulink != was) TAccessibleHost::Notify(EVENT_OBJECT_STATECHANGE, FHandle, LinkChild);
   FCursor = LoadCursorW(nullptr, ulink ? IDC_HAND : IDC_ARROW);
   SetCursor(FCursor);
   Repaint();
@@ -142,6 +154,7 @@ void THrefLabel::TrackLink(int x, int y) {
 
 void THrefLabel::Leave() {
   FCursor = LoadCursorW(nullptr, IDC_ARROW);
+  if (ulink) TAccessibleHost::Notify(EVENT_OBJECT_STATECHANGE, FHandle, LinkChild);
   ulink = false;
   Repaint();
 }
@@ -149,6 +162,35 @@ void THrefLabel::Leave() {
 void THrefLabel::ClickLink() {
   if (ulink && FGoto) FGoto(this);
 }
+
+void THrefLabel::FollowLink() {
+  if (FGoto) FGoto(this);
+}
+
+// The parts are read from the caption, not from the last paint: a new
+// caption is the screen reader's at once.
+long THrefLabel::TLinkParts::ChildCount() const { return HasLink(ExtractWordsOf(FLabel.FCaption)) ? 1 : 0; }
+
+TAccessibleChild THrefLabel::TLinkParts::Child(long) const {
+  TAccessibleChild c;
+  c.Name = LinkTextOf(ExtractWordsOf(FLabel.FCaption));
+  c.Role = ROLE_SYSTEM_LINK;
+  c.Bounds = {FLabel.link.Left, HrefMargin, FLabel.link.Left + FLabel.link.width, HrefMargin + FLabel.link.height};
+  c.Visible = FLabel.Visible();
+  c.Hot = FLabel.ulink;
+  c.HasDefaultAction = static_cast<bool>(FLabel.FGoto);
+  return c;
+}
+
+long THrefLabel::TLinkParts::ChildAt(POINT pt) const {
+  return ChildCount() && InsideLink(FLabel.link, pt.x, pt.y) ? LinkChild : CHILDID_SELF;
+}
+
+void THrefLabel::TLinkParts::DoDefaultAction(long) { PostMessageW(FLabel.FHandle, WM_FOLLOWLINK, 0, 0); }
+
+std::u16string THrefLabel::TLinkParts::SelfName() const { return PlainTextOf(ExtractWordsOf(FLabel.FCaption)); }
+
+long THrefLabel::TLinkParts::SelfRole() const { return ROLE_SYSTEM_STATICTEXT; }
 
 void THrefLabel::PaintBuffered(HDC target) {
   // Every movement of the pointer repaints the label: draw off screen first.
@@ -224,6 +266,12 @@ LRESULT THrefLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONUP:
       OnButtonUp({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
       return 0;
+    case WM_FOLLOWLINK:
+      if (!TBusyScope::Active()) FollowLink();  // no click acts while the Delete command runs
+      return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT object = FAccessible.Answer(FHandle, wp, lp, FParts)) return object;
+      break;
     case WM_NCDESTROY: {
       HWND wnd = FHandle;
       SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);

@@ -4,6 +4,8 @@
 // THrefLabel: a one-row, self-painted child window whose caption marks its
 // link with "<a>" and "</a>". The link is blue, underlined while the pointer
 // is over it, shows the hand cursor, and a click on it fires GotoLink.
+// Screen readers read its caption without markup, with the link as a child
+// whose default action fires GotoLink too.
 
 #include <windows.h>
 
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "base/ScopedHandle.h"
+#include "ui/Accessible.h"
 #include "ui/HrefLabelText.h"
 
 class THrefLabel {
@@ -48,7 +51,7 @@ class THrefLabel {
 
   // Caption with markup; setting it does not repaint.
   const std::u16string& Caption() const { return FCaption; }
-  void SetCaption(const std::u16string& caption) { FCaption = caption; }
+  void SetCaption(const std::u16string& caption);
   // Background colour; until set, the parent's (button face). Setting repaints.
   COLORREF Color() const;
   void SetColor(COLORREF color);
@@ -77,11 +80,29 @@ class THrefLabel {
   void Leave();
   // A click on the control: fires GotoLink when the pointer is over the link.
   void ClickLink();
+  // The link's accessible default action: fires GotoLink, wherever the pointer is.
+  void FollowLink();
 
   TBoundsHr link;      // the link rectangle found by the last paint
   bool ulink = false;  // the pointer is over the link (as of its last movement)
 
  private:
+  // For screen readers: the caption without markup, with the link as its
+  // one child.
+  class TLinkParts final : public TAccessibleSource {
+   public:
+    explicit TLinkParts(THrefLabel& label) : FLabel(label) {}
+    long ChildCount() const override;
+    TAccessibleChild Child(long id) const override;
+    long ChildAt(POINT pt) const override;
+    void DoDefaultAction(long id) override;
+    std::u16string SelfName() const override;
+    long SelfRole() const override;
+
+   private:
+    THrefLabel& FLabel;
+  };
+
   static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void PaintBuffered(HDC target);
@@ -98,6 +119,8 @@ class THrefLabel {
   bool FTracking = false;  // leave notification requested
   bool FPressed = false;   // a click has begun on the control
   HCURSOR FCursor = nullptr;
+  TLinkParts FParts{*this};
+  TAccessibleHost FAccessible;  // made at the first client's request
 };
 
 #endif

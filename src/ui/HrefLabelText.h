@@ -23,6 +23,15 @@ std::vector<std::u16string> ExtractWordsOf(std::u16string_view caption);
 bool IsLinkOpen(std::u16string_view segment);
 bool IsLinkClose(std::u16string_view segment);
 
+// What the label says, for a screen reader: the text segments in order,
+// without the tags (the row is drawn the same way).
+std::u16string PlainTextOf(const std::vector<std::u16string>& segments);
+// The text of the clickable link, the last one: the text segments from the
+// last "<a>" up to the next "</a>"; empty without a link.
+std::u16string LinkTextOf(const std::vector<std::u16string>& segments);
+// True when the segments hold an "<a>".
+bool HasLink(const std::vector<std::u16string>& segments);
+
 // The link's top edge: every segment is drawn with its top at this y, and
 // the first at this x.
 constexpr std::int32_t HrefMargin = 4;

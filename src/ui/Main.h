@@ -2,8 +2,12 @@
 #define QM_UI_MAIN_H
 
 // TMainForm: the uninstaller's one window. Its operations are defined where
-// their subsystem lives: app/ (start-up, configuration), ui/ (layout,
-// language, handlers), removal/ (the Delete command) and feedback/.
+// their subsystem lives: app/ (start-up, configuration), removal/ (the Delete
+// command), feedback/, and ui/: Main.cpp (lifetime, message dispatch),
+// Layout.cpp (design table, creation, scaling), Panel.cpp (the panel's
+// painted labels and pictures), Handlers.cpp (the controls' event handlers),
+// LanguageApply.cpp (texts of the current language), ToolTip.cpp and
+// DefaultButton.cpp.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -12,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/Accessible.h"
 #include "ui/Controls.h"
 #include "ui/HrefLabel.h"
 #include "ui/Lang.h"
@@ -85,6 +90,10 @@ class TMainForm {
   void OpenURL_Click();
   void OsnLabelGotoLink(THrefLabel* sender);
   void Button3Click();
+  // A click on a painted control of the panel, by the mouse or as its
+  // accessible default action: runs the handler of a language name or of the
+  // web-site link; a picture, another label or a hidden control does nothing.
+  void ClickGraphic(const TGraphicControl& control);
 
   // The module whose resources hold the artwork; null: the executable.
   HMODULE ResourceModule = nullptr;
@@ -136,29 +145,46 @@ class TMainForm {
 
  private:
   friend class TMainFormAccess;
+  // Main.cpp
   static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   static void RegisterClasses(HINSTANCE inst);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void OnCommand(int id, int code);
+  // Layout.cpp
   void CreateControls();
   void CreatePanelControls();
   void FitLanguageColumn();
   void CreateWindowControls();
   void CreateOsnLabel();
-  void CreateToolTip();
   void LoadArt();
   void InitScaling();
   LOGFONTW LogFontOf(const TFontSpec& font) const;
   RECT ScaleRect(const TDesignRect& rect) const;
+  // Panel.cpp
+  // The panel's painted controls as the children of its accessible object.
+  class TPanelParts final : public TAccessibleSource {
+   public:
+    explicit TPanelParts(TMainForm& form) : FForm(form) {}
+    long ChildCount() const override;
+    TAccessibleChild Child(long id) const override;
+    long ChildAt(POINT pt) const override;
+    void DoDefaultAction(long id) override;
+
+   private:
+    TMainForm& FForm;
+  };
+  static LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
   void PaintPanel(HDC dc);
   TGraphicControl* GraphicAt(POINT pt) const;
   TGraphicLabel* ActiveLabelAt(POINT pt);
-  void OnCommand(int id, int code);
   void OnPanelButtonDown(POINT pt);
   void OnPanelButtonUp(POINT pt);
   void OnPanelMouseMove(POINT pt);
+  // ToolTip.cpp
+  void CreateToolTip();
   void SyncToolTip();
+  // DefaultButton.cpp
   HWND DefaultButton() const;
   void UpdateDefaultButton();
 
@@ -175,6 +201,8 @@ class TMainForm {
   TGdiObject FWindowFont;
   std::vector<TGdiObject> FControlFonts;
   TGdiObject FPanelBrush;
+  TPanelParts FPanelParts{*this};
+  TAccessibleHost FPanelAccessible;  // made at the first client's request
 };
 
 extern TMainForm* MainForm;

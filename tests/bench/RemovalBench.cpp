@@ -25,6 +25,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <uxtheme.h>
 
 #include <cstdio>
@@ -269,6 +270,41 @@ int RunBar(int steps) {
   return 0;
 }
 
+// What the Delete command does after the walk, step by step: the registry
+// cleanup (nothing of the product registered), the shortcut step without a
+// configuration, the start of a batch file the way the self-deletion starts
+// its own, and the window's destruction.
+int RunSteps(const std::u16string& work) {
+  TMainForm form;
+  ShowForm(form);
+  MakeFolder(work);
+  double t = Now();
+  RemovableFolder(work);
+  printf("steps safety-check %.6f\n", Now() - t);
+  t = Now();
+  form.GetUninstallPath();
+  printf("steps registered-folder %.6f\n", Now() - t);
+  t = Now();
+  form.CleanRegistry();
+  printf("steps registry %.6f\n", Now() - t);
+  t = Now();
+  form.RemoveShortcuts();
+  printf("steps shortcuts %.6f\n", Now() - t);
+  const std::u16string bat = work + u"\\$$QW_DEL.bat";
+  HANDLE h = CreateFileW(W(bat), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  const char text[] = "exit\r\n";
+  WriteFile(h, text, sizeof text - 1, &written, nullptr);
+  CloseHandle(h);
+  t = Now();
+  ShellExecuteW(nullptr, L"open", W(bat), nullptr, W(work), SW_HIDE);
+  printf("steps shellexecute %.6f\n", Now() - t);
+  t = Now();
+  DestroyWindow(form.Handle());
+  printf("steps destroy %.6f\n", Now() - t);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -278,6 +314,7 @@ int wmain(int argc, wchar_t** argv) {
     return RunRemoval(U(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), argc > 5 ? _wtof(argv[5]) : 1e9,
                       argc > 6 ? argv[6] : L"ours,live,nobar,bare");
   if (cmd == L"bar" && argc == 3) return RunBar(_wtoi(argv[2]));
+  if (cmd == L"steps" && argc == 3) return RunSteps(U(argv[2]));
   fprintf(stderr,
           "usage: RemovalBench make FOLDER FILES | removal WORKFOLDER FILES ROUNDS [BUDGET [MODES]] | bar STEPS\n");
   return 2;

@@ -8,6 +8,9 @@
 //   qmdriver text SUFFIX [ID]        print the window's (or control's) text
 //   qmdriver type SUFFIX ID TEXT     set an edit box's text
 //   qmdriver panel-click SUFFIX X Y  click the logo panel at design point X,Y
+//   qmdriver mouse-click SUFFIX ID X Y  move onto control ID at X,Y and click
+//   qmdriver rect SUFFIX             print the window's screen rectangle and
+//                                    its client area's top-left corner
 //   qmdriver close SUFFIX            close the window (as its close button)
 // Exit code 0 on success, 1 on failure or time-out.
 
@@ -45,7 +48,7 @@ bool WaitUntil(bool wantPresent, const std::wstring& suffix, DWORD ms) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    fwprintf(stderr, L"usage: qmdriver wait|gone|click|text|type|panel-click|close SUFFIX ...\n");
+    fwprintf(stderr, L"usage: qmdriver wait|gone|click|text|type|panel-click|mouse-click|rect|close SUFFIX ...\n");
     return 2;
   }
   const std::wstring cmd = argv[1], suffix = argv[2];
@@ -83,6 +86,22 @@ int wmain(int argc, wchar_t** argv) {
     const LPARAM at = MAKELPARAM(_wtoi(argv[3]), _wtoi(argv[4]));
     return panel && PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageW(panel, WM_LBUTTONUP, 0, at) ? 0
                                                                                                                     : 1;
+  }
+  if (cmd == L"mouse-click" && argc > 5) {
+    HWND c = Child(form, _wtoi(argv[3]));
+    const LPARAM at = MAKELPARAM(_wtoi(argv[4]), _wtoi(argv[5]));
+    return c && PostMessageW(c, WM_MOUSEMOVE, 0, at) && PostMessageW(c, WM_LBUTTONDOWN, MK_LBUTTON, at) &&
+                   PostMessageW(c, WM_LBUTTONUP, 0, at)
+               ? 0
+               : 1;
+  }
+  if (cmd == L"rect") {
+    RECT r{};
+    if (!GetWindowRect(form, &r)) return 1;
+    POINT client{0, 0};
+    ClientToScreen(form, &client);
+    printf("%ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, client.x, client.y);
+    return 0;
   }
   fwprintf(stderr, L"qmdriver: unknown command %ls\n", cmd.c_str());
   return 2;

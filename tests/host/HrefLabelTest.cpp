@@ -47,6 +47,33 @@ TEST(HrefLabelText, OnlyExactLowerCaseTagsAfterTrimmingAreTags) {
   for (const char16_t* s : {u"</A>", u"< /a>", u"</ a>", u"<a>", u"/a>"}) EXPECT_FALSE(IsLinkClose(s)) << "not close";
 }
 
+// What a screen reader is told: the caption without its tags, and the text
+// of the one clickable link (the last).
+TEST(HrefLabelText, PlainTextAndLinkTextLeaveTheTagsOut) {
+  const struct {
+    std::u16string Caption, Plain, Link;
+    bool HasLink;
+  } cases[] = {
+      {u"<a>Tell us why you remove Quillmoor</a>", u"Tell us why you remove Quillmoor",
+       u"Tell us why you remove Quillmoor", true},
+      {u"ab <a>cd</a> ef", u"ab cd ef", u"cd", true},
+      {u"<a>x</a><a>y</a>", u"xy", u"y", true},
+      {u"<A>b</A>", u"<A>b</A>", u"", false},  // upper-case tags are text
+      {u"<a></a>", u"", u"", true},
+      {u"ab\r\ncd", u"abcd", u"", false},  // one row: the break only separates
+      {u"<a>one\r\ntwo</a> three", u"onetwo three", u"onetwo", true},
+      {u"tail <a>", u"tail ", u"", true},
+      {u"", u"", u"", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Caption.begin(), c.Caption.end()));
+    const TSegments segments = ExtractWordsOf(c.Caption);
+    EXPECT_EQ(PlainTextOf(segments), c.Plain);
+    EXPECT_EQ(LinkTextOf(segments), c.Link);
+    EXPECT_EQ(HasLink(segments), c.HasLink);
+  }
+}
+
 TEST(HrefLabelText, LinkRectangleBoundsAreAllInclusive) {
   const TBoundsHr link{20, 30, 13};  // x 20..50, y 4..17
   const struct {

@@ -19,6 +19,7 @@
 #include "ui/Art.h"
 #include "ui/ControlIds.h"
 #include "ui/Main.h"
+#include "wine/WindowFixture.h"
 #include "wine/WineTestSupport.h"
 
 namespace {
@@ -28,8 +29,6 @@ std::u16string V(int lang, const char16_t* key) { return GetLangValue(Table, lan
 
 constexpr COLORREF Teal = RGB(0, 128, 128);
 constexpr int Languages = 5;
-
-POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
 bool Overlap(const RECT& a, const RECT& b) {
   RECT i;
@@ -138,73 +137,15 @@ LRESULT CALLBACK CountDelete(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(FormProc, wnd, msg, wp, lp);
 }
 
-// The artwork comes from uninstall.exe beside the tests, loaded as data.
-class TArtModule {
- public:
-  TArtModule()
-      : FModule(LoadLibraryExW(W(TestExeDir() + u"uninstall.exe"), nullptr,
-                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-  ~TArtModule() {
-    if (FModule) FreeLibrary(FModule);
-  }
-  HMODULE Get() const { return FModule; }
-
- private:
-  HMODULE FModule;
-};
-
-// The window as the program shows it, in English, with a folder, a version
-// and the invitation; the test program has no configuration resource.
-class Window : public ::testing::Test {
+// The window as the program shows it; Delete is counted, never run.
+class Window : public TShownWindow {
  protected:
   void SetUp() override {
-    Application.MessageBoxHook = [this](const std::u16string& text, const std::u16string&, UINT) {
-      FBoxes.push_back(text);
-      return IDOK;
-    };
-    ASSERT_NE(FArt.Get(), nullptr);
-    F.ResourceModule = FArt.Get();
-    F.Create();
-    ASSERT_EQ(FBoxes, std::vector<std::u16string>{u"Resource UNIN not found."});
-    FBoxes.clear();
+    TShownWindow::SetUp();
+    if (HasFatalFailure()) return;
     FormProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(F.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountDelete)));
     DeleteClicks = 0;
-    AppName = u"Quillmoor";
-    AppVer = u"4.5.1";
-    AskQuestion = true;
-    CurLang = 2;
-    F.InfLabel.SetCaption(u"C:\\Program Files\\Quillmoor");
-    F.OsnLabel->SetVisible(true);
-    SetCursorPos(0, 0);  // away from the window, whatever an earlier test left
-    F.ShowMainWindow();
-    Pump();
-  }
-  void TearDown() override {
-    Pump();
-    Application.MainWindow = nullptr;
-    Application.MessageBoxHook = nullptr;
-    AppName.clear();
-    AppVer.clear();
-    AskQuestion = false;
-  }
-
-  // The program's event loop until the queue is empty; true when the end of
-  // the process was requested.
-  bool Pump() {
-    bool quit = false;
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (m.message == WM_QUIT) {
-        quit = true;
-        continue;
-      }
-      if (!IsDialogMessageW(F.Handle(), &m)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-      }
-    }
-    return quit;
   }
 
   // A key pressed and released on the focused control; true when the end was requested.
@@ -216,19 +157,6 @@ class Window : public ::testing::Test {
     return Pump();
   }
 
-  // The pointer moved to pt of wnd's client area, the system's one with it.
-  void MoveTo(HWND wnd, POINT pt) {
-    POINT screen = pt;
-    ClientToScreen(wnd, &screen);
-    SetCursorPos(screen.x, screen.y);
-    SendMessageW(wnd, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
-  }
-  void Click(HWND wnd, POINT pt) {
-    MoveTo(wnd, pt);
-    SendMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
-    SendMessageW(wnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
-    Pump();
-  }
   void ClickPanel(const TGraphicControl& c) { Click(F.SPanel.Handle, Centre(c.Bounds)); }
   // Paints the invitation and clicks its link.
   void FollowInvitation() {
@@ -236,16 +164,11 @@ class Window : public ::testing::Test {
     Click(F.OsnLabel->Handle(), {F.OsnLabel->link.Left + 1, HrefMargin + 1});
   }
 
-  std::vector<TGraphicLabel*> LanguageLabels() { return {&F.ULabel, &F.Label2, &F.Label5, &F.lblDutch, &F.Label4}; }
   std::vector<TGraphicLabel*> Labels() {
     return {&F.ULabel, &F.OpenURL, &F.ver_lb, &F.InfLabel, &F.Label2,
             &F.Label5, &F.Label1,  &F.Label3, &F.lblDutch, &F.Label4};
   }
   std::vector<TGraphicPicture*> Flags() { return {&F.FlagImage, &F.UaImage, &F.EnImage, &F.DutchFlag, &F.PolishFlag}; }
-
-  TArtModule FArt;
-  TMainForm F;
-  std::vector<std::u16string> FBoxes;
 };
 
 // --- Layout --------------------------------------------------------------------
@@ -374,6 +297,51 @@ TEST_F(Window, FontsAndColoursAreAsDesigned) {
   }
   EXPECT_EQ(F.OsnLabel->FontColor(), text);
   EXPECT_EQ(F.OsnLabel->Color(), GetSysColor(COLOR_BTNFACE));
+}
+
+// The face that draws a font asked for by name, and the width of a text in it.
+struct TDrawn {
+  std::u16string Face;
+  LONG Width;
+};
+
+TDrawn Drawn(const wchar_t* face, bool bold, const std::u16string& text) {
+  LOGFONTW lf{};
+  lf.lfHeight = -11;
+  lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+  HDC dc = GetDC(nullptr);
+  HFONT font = CreateFontIndirectW(&lf);
+  HGDIOBJ old = SelectObject(dc, font);
+  wchar_t name[LF_FACESIZE] = L"";
+  GetTextFaceW(dc, LF_FACESIZE, name);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, W(text), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  return {U(name), size.cx};
+}
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// Windows' fonts draw the window, or under Wine the ones the test prefix
+// gives it: Wine's own Tahoma and Marlett (without Marlett the title bar's
+// buttons are letters), and for Arial and Verdana the stand-ins of the same
+// metrics that the prefix maps them to.
+TEST_F(Window, WindowsFontsOrTheirStandInsDrawTheText) {
+  const std::u16string sample = u"C:\\Program Files\\Quillmoor 4.5.1 Удалить";
+  for (bool bold : {false, true}) {
+    SCOPED_TRACE(bold);
+    EXPECT_EQ(Drawn(L"Tahoma", bold, sample).Face, u"Tahoma");
+    EXPECT_EQ(Drawn(L"Marlett", bold, u"012r").Face, u"Marlett");
+    if (!UnderWine()) continue;
+    // A replaced family keeps its name; its widths are those of the stand-in.
+    EXPECT_EQ(Drawn(L"Arial", bold, sample).Width, Drawn(L"Liberation Sans", bold, sample).Width);
+    EXPECT_EQ(Drawn(L"Verdana", bold, sample).Width, Drawn(L"DejaVu Sans", bold, sample).Width);
+    EXPECT_NE(Drawn(L"Arial", bold, sample).Width, Drawn(L"DejaVu Sans", bold, sample).Width);
+  }
 }
 
 TEST_F(Window, PanelIsLightGreyAndOpaqueLabelsSitOnItWithoutVisualStyles) {
