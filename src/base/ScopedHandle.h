@@ -13,7 +13,7 @@ class TScopedHandle {
  public:
   using Handle = typename Traits::Handle;
 
-  TScopedHandle() noexcept = default;
+  TScopedHandle() = default;
   explicit TScopedHandle(Handle h) : FHandle(h) {}
   TScopedHandle(const TScopedHandle&) = delete;
   TScopedHandle& operator=(const TScopedHandle&) = delete;
