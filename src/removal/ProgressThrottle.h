@@ -15,7 +15,7 @@
 
 class TProgressThrottle {
  public:
-  static constexpr std::uint64_t MinGapMs = 40;
+  static constexpr std::uint64_t MinGapMs = 100;
   static constexpr std::uint64_t CostFactor = 30;
 
   // A bar of the given range and width in pixels, drawn at position pos.

@@ -14,6 +14,8 @@
 //                lists every folder itself (feedback mode, the Start menu)
 //         nobar  as ours, with PB's handle taken away, so the progress
 //                stepper does nothing: the walk without the bar
+//         busy   as ours, inside the Delete command's busy state: the
+//                window takes its messages every 50 ms
 //         bare   FindFirstFileW/FindNextFileW, DeleteFileW, RemoveDirectoryW;
 //                SetFileAttributesW only when a delete fails (read-only)
 //       and prints one line per timed step: "FILES MODE SECONDS"
@@ -31,9 +33,11 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "app/Application.h"
+#include "app/Responsive.h"
 #include "bench/BenchClock.h"
 #include "base/Win32Text.h"
 #include "removal/FolderRemoval.h"
@@ -137,9 +141,9 @@ void ShowForm(TMainForm& form) {
   PumpMessages();
 }
 
-enum class TMode { Ours, Live, NoBar, Bare };
-constexpr int ModeCount = 4;
-const char* const ModeNames[ModeCount] = {"ours", "live", "nobar", "bare"};
+enum class TMode { Ours, Live, NoBar, Busy, Bare };
+constexpr int ModeCount = 5;
+const char* const ModeNames[ModeCount] = {"ours", "live", "nobar", "busy", "bare"};
 
 std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
 
@@ -178,7 +182,11 @@ int RunRemoval(const std::u16string& work, int files, int rounds, double budget,
         const HWND bar = form.PB.Handle;
         if (mode == TMode::NoBar) form.PB.Handle = nullptr;
         t = Now();
-        form.DeleteFolder(tree);
+        {
+          std::optional<TBusyScope> busy;
+          if (mode == TMode::Busy) busy.emplace();
+          form.DeleteFolder(tree);
+        }
         spent = Now() - t;
         form.PB.Handle = bar;
         const int pos = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
