@@ -320,7 +320,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"make" && argc == 4) return MakeTree(U(argv[2]), _wtoi(argv[3])) ? 0 : 1;
   if (cmd == L"removal" && argc >= 5 && argc <= 7)
     return RunRemoval(U(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), argc > 5 ? _wtof(argv[5]) : 1e9,
-                      argc > 6 ? argv[6] : L"ours,live,nobar,bare");
+                      argc > 6 ? argv[6] : L"ours,live,nobar,busy,bare");
   if (cmd == L"bar" && argc == 3) return RunBar(_wtoi(argv[2]));
   if (cmd == L"steps" && argc == 3) return RunSteps(U(argv[2]));
   fprintf(stderr,
