@@ -33,13 +33,17 @@ bool TIniFile::ReadBool(const std::u16string& section, const std::u16string& key
   return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-std::vector<std::u16string> TIniFile::ReadSection(const std::u16string& section) const {
-  // The names come back NUL-separated; a full buffer means they were cut, so
-  // the buffer grows until they fit.
+namespace {
+
+// A list the private-profile reader returns NUL-separated through read(buf,
+// size); a full buffer (size - 2 returned) means it was cut, so the buffer
+// grows until it fits.
+template <class Read>
+std::vector<std::u16string> ReadProfileList(Read read) {
   std::vector<wchar_t> buf(4096);
   DWORD n = 0;
   for (;;) {
-    n = GetPrivateProfileStringW(W(section), nullptr, L"", buf.data(), static_cast<DWORD>(buf.size()), W(FFileName));
+    n = read(buf.data(), static_cast<DWORD>(buf.size()));
     if (n + 2 < buf.size()) break;
     buf.resize(buf.size() * 4);
   }
@@ -51,6 +55,19 @@ std::vector<std::u16string> TIniFile::ReadSection(const std::u16string& section)
     names.push_back(name);
   }
   return names;
+}
+
+}  // namespace
+
+std::vector<std::u16string> TIniFile::ReadSection(const std::u16string& section) const {
+  return ReadProfileList([&](wchar_t* buf, DWORD size) {
+    return GetPrivateProfileStringW(W(section), nullptr, L"", buf, size, W(FFileName));
+  });
+}
+
+std::vector<std::u16string> TIniFile::ReadSectionNames() const {
+  return ReadProfileList(
+      [&](wchar_t* buf, DWORD size) { return GetPrivateProfileSectionNamesW(buf, size, W(FFileName)); });
 }
 
 std::u16string ConfigurationPath() { return ExtractFilePath(ExePath()) + u"unin.ini"; }

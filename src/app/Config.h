@@ -28,6 +28,8 @@ class TIniFile {
   bool ReadBool(const std::u16string& section, const std::u16string& key, bool def) const;
   // Every key name of the section in file order; empty for an absent section.
   std::vector<std::u16string> ReadSection(const std::u16string& section) const;
+  // Every section name in file order.
+  std::vector<std::u16string> ReadSectionNames() const;
 
  private:
   std::u16string FFileName;

@@ -11,24 +11,7 @@ std::vector<std::u16string> TIniConfigSource::ReadSection(const std::u16string& 
   return FIni.ReadSection(section);
 }
 
-std::vector<std::u16string> TIniConfigSource::ReadSectionNames() const {
-  // NUL-separated names; a full buffer (size - 2 returned) means they were cut.
-  std::vector<wchar_t> buf(4096);
-  DWORD n = 0;
-  for (;;) {
-    n = GetPrivateProfileSectionNamesW(buf.data(), static_cast<DWORD>(buf.size()), W(FIni.FileName()));
-    if (n + 2 < buf.size()) break;
-    buf.resize(buf.size() * 4);
-  }
-  std::vector<std::u16string> names;
-  for (DWORD i = 0; i < n;) {
-    const std::u16string name = U(buf.data() + i);
-    if (name.empty()) break;
-    i += static_cast<DWORD>(name.size()) + 1;
-    names.push_back(name);
-  }
-  return names;
-}
+std::vector<std::u16string> TIniConfigSource::ReadSectionNames() const { return FIni.ReadSectionNames(); }
 
 std::size_t TIniConfigSource::ValueLength(const std::u16string& section, const std::u16string& key) const {
   // A cut value fills the buffer: size - 1 characters come back.

@@ -26,42 +26,15 @@ namespace {
 
 const wchar_t ShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-struct TSavedValue {
-  std::u16string Name;
-  bool Present = false;
-  DWORD Type = 0;
-  std::vector<BYTE> Data;
-};
-
 class ConfigCheck : public ::testing::Test {
  protected:
   void SetUp() override {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ShellFolders, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (const char16_t* name : {u"Programs", u"Desktop", u"SendTo"}) {
-      TSavedValue v;
-      v.Name = name;
-      DWORD size = 0;
-      v.Present = RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, nullptr, &size) == ERROR_SUCCESS;
-      v.Data.resize(size);
-      if (v.Present) RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, v.Data.data(), &size);
-      FSaved.push_back(v);
-      CreateDirectoryW(W(FDir / name), nullptr);
-    }
-    RegCloseKey(key);
+    for (const char16_t* name : {u"Programs", u"Desktop", u"SendTo"}) CreateDirectoryW(W(FDir / name), nullptr);
     Application.MessageBoxHook = [](const std::u16string&, const std::u16string&, UINT) { return IDOK; };
     FForm.Create();
     SendMessageW(FForm.PB.Handle, PBM_SETRANGE32, 0, 1000);
   }
   void TearDown() override {
-    for (const auto& v : FSaved) {
-      if (v.Present)
-        RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(v.Name), v.Type, v.Data.data(),
-                        static_cast<DWORD>(v.Data.size()));
-      else
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(v.Name));
-    }
     UninIni.reset();
     Application.MessageBoxHook = nullptr;
   }
@@ -70,9 +43,9 @@ class ConfigCheck : public ::testing::Test {
   // known folder (the folder-safety check does, for the group) writes its
   // real path back into Shell Folders, so this is done before each run.
   void PointShellFolders() {
-    for (const auto& v : FSaved) {
-      const std::u16string folder = FDir / v.Name;
-      ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(v.Name), REG_SZ, W(folder),
+    for (const std::u16string name : {u"Programs", u"Desktop", u"SendTo"}) {
+      const std::u16string folder = FDir / name;
+      ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(name), REG_SZ, W(folder),
                                 static_cast<DWORD>((folder.size() + 1) * sizeof(char16_t))),
                 ERROR_SUCCESS);
     }
@@ -119,8 +92,8 @@ class ConfigCheck : public ::testing::Test {
     }
   }
 
+  TSavedShellFolders FSavedFolders;  // put back after each case
   TScratchDir FDir{u"config-check"};
-  std::vector<TSavedValue> FSaved;
   TMainForm FForm;
 };
 

@@ -17,13 +17,6 @@ namespace {
 
 const wchar_t ShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-struct TSavedValue {
-  std::u16string Name;
-  bool Present = false;
-  DWORD Type = 0;
-  std::vector<BYTE> Data;
-};
-
 void SetValue(const std::u16string& name, const std::u16string& value, DWORD type = REG_SZ) {
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(name), type, W(value),
                             static_cast<DWORD>((value.size() + 1) * sizeof(char16_t))),
@@ -38,20 +31,6 @@ void MakeDir(const std::u16string& path) { ASSERT_TRUE(CreateDirectoryW(W(path),
 class RemovalShortcuts : public ::testing::Test {
  protected:
   void SetUp() override {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ShellFolders, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (const char16_t* name : {u"Programs", u"Desktop", u"SendTo"}) {
-      TSavedValue v;
-      v.Name = name;
-      DWORD size = 0;
-      v.Present = RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, nullptr, &size) == ERROR_SUCCESS;
-      v.Data.resize(size);
-      if (v.Present) RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, v.Data.data(), &size);
-      FSaved.push_back(v);
-    }
-    RegCloseKey(key);
-
     MakeDir(FDir / u"Programs");
     MakeDir(FDir / u"Desktop");
     MakeDir(FDir / u"SendTo");
@@ -64,13 +43,6 @@ class RemovalShortcuts : public ::testing::Test {
     SendMessageW(FForm.PB.Handle, PBM_SETRANGE32, 0, 1000);
   }
   void TearDown() override {
-    for (const auto& v : FSaved) {
-      if (v.Present)
-        RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, W(v.Name), v.Type, v.Data.data(),
-                        static_cast<DWORD>(v.Data.size()));
-      else
-        RemoveValue(v.Name);
-    }
     UninIni.reset();
     Application.MessageBoxHook = nullptr;
   }
@@ -83,8 +55,8 @@ class RemovalShortcuts : public ::testing::Test {
     return FDir / (folder + u"\\" + name);
   }
 
+  TSavedShellFolders FSavedFolders;  // put back after each case
   TScratchDir FDir{u"shortcuts"};
-  std::vector<TSavedValue> FSaved;
   TMainForm FForm;
 };
 

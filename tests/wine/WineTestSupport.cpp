@@ -233,3 +233,33 @@ void MakeKey(const TKey& k, const std::u16string& value) {
                    static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
   RegCloseKey(h);
 }
+
+namespace {
+const wchar_t ShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+}
+
+TSavedShellFolders::TSavedShellFolders() {
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  for (const char16_t* name : {u"Programs", u"Desktop", u"SendTo"}) {
+    TValue v;
+    v.Name = name;
+    DWORD size = 0;
+    v.Present = key && RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, nullptr, &size) == ERROR_SUCCESS;
+    v.Data.resize(size);
+    if (v.Present) RegQueryValueExW(key, W(v.Name), nullptr, &v.Type, v.Data.data(), &size);
+    FValues.push_back(v);
+  }
+  if (key) RegCloseKey(key);
+}
+
+TSavedShellFolders::~TSavedShellFolders() {
+  for (const auto& v : FValues) {
+    if (v.Present)
+      RegSetKeyValueW(HKEY_CURRENT_USER, ShellFoldersKey, W(v.Name), v.Type, v.Data.data(),
+                      static_cast<DWORD>(v.Data.size()));
+    else
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, ShellFoldersKey, W(v.Name));
+  }
+}

@@ -22,6 +22,25 @@ bool KeyExists(const TKey& k);
 // a failure fails the test.
 void MakeKey(const TKey& k, const std::u16string& value = u"data");
 
+// The user's Shell Folders values "Programs", "Desktop" and "SendTo": saved
+// on construction, put back (or removed, when absent) on destruction.
+class TSavedShellFolders {
+ public:
+  TSavedShellFolders();
+  ~TSavedShellFolders();
+  TSavedShellFolders(const TSavedShellFolders&) = delete;
+  TSavedShellFolders& operator=(const TSavedShellFolders&) = delete;
+
+ private:
+  struct TValue {
+    std::u16string Name;
+    bool Present = false;
+    DWORD Type = 0;
+    std::vector<BYTE> Data;
+  };
+  std::vector<TValue> FValues;
+};
+
 // Narrow text of UTF-16, for test messages.
 std::string Narrow(const std::u16string& s);
 
