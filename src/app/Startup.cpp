@@ -99,6 +99,8 @@ ULONGLONG CreationTime(HANDLE process) {
 
 void RememberHandingOverInstance() {
   ForgetHandingOverInstance();
+  // The instance started as "uninstall.exe" is the one that hands over.
+  if (LowerAscii(ExtractFileName(ExePath())) == u"uninstall.exe") return;
   const DWORD parent = ParentProcessId();
   if (!parent) return;
   TFileHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent));

@@ -255,14 +255,22 @@ std::optional<TRemovalTarget> RemovableFolder(const std::u16string& path) {
   return DecideRemovableFolder(path, FolderFacts(path));
 }
 
-void RemoveFolderOf(const TRemovalTarget& target) {
-  RemoveDirectoryW(W(ExtendedLengthPath(target.Tree)));
-  // The link goes only once what it leads to has gone: on Windows removing
-  // it never touches the target, so a target left with a locked file would
-  // lose its only way in. (Wine cannot remove a link at all: the call
-  // reaches the target, which is gone by then, and fails.)
+namespace {
+
+// The link goes only once what it leads to has gone: on Windows removing it
+// never touches the target, so a target left with a locked file would lose
+// its only way in. (Wine cannot remove a link at all: the call reaches the
+// target, which is gone by then, and fails.)
+void RemoveLinkOf(const TRemovalTarget& target) {
   if (!target.Link.empty() && GetFileAttributesW(W(ExtendedLengthPath(target.Tree))) == INVALID_FILE_ATTRIBUTES)
     RemoveDirectoryW(W(ExtendedLengthPath(target.Link)));
+}
+
+}  // namespace
+
+void RemoveFolderOf(const TRemovalTarget& target) {
+  RemoveDirectoryW(W(ExtendedLengthPath(target.Tree)));
+  RemoveLinkOf(target);
 }
 
 std::int32_t CountEntries(const std::u16string& path) {
@@ -286,7 +294,7 @@ void TMainForm::DeleteFolder(const std::u16string& path) {
     const bool useKept = kept && kept->Tree == target->Tree && !kept->Blocks.empty();
     TProgressStepper progress(PB.Handle);
     DeleteTree(target->Tree, progress, useKept ? &*kept : nullptr, useKept ? 0 : -1);
-    RemoveFolderOf(*target);
+    RemoveLinkOf(*target);  // the walk has removed the tree's own folder
   }
 }
 
