@@ -8,7 +8,10 @@
 
 TApplication Application;
 
-void TApplication::Terminate() { PostQuitMessage(0); }
+void TApplication::Terminate() {
+  FTerminating = true;
+  PostQuitMessage(0);
+}
 
 int TApplication::MsgBox(const std::u16string& text, UINT flags) {
   if (MessageBoxHook) return MessageBoxHook(text, Title, flags);

@@ -21,6 +21,8 @@ class TApplication {
   // Requests the end of the process: the request waits in the event queue, the
   // running handler goes on, and a message box opened meanwhile closes at once.
   void Terminate();
+  // True once Terminate has been called.
+  bool Terminating() const { return FTerminating; }
   // Shows a message box titled with Title; returns the button pressed.
   int MsgBox(const std::u16string& text, UINT flags);
   // The error box: the text with the full-stop rule, error icon, OK, Title.
@@ -38,6 +40,9 @@ class TApplication {
   // memory" or another std::exception's text in the error box; lets any other
   // exception go on.
   void ShowCurrentException();
+
+ private:
+  bool FTerminating = false;
 };
 
 extern TApplication Application;

@@ -219,7 +219,16 @@ TProtectedFolders SystemFolders() {
   return system;
 }
 
+// Looked up once per process (some 30 lookups, about 25 ms under Wine): the
+// system's folders do not move while the program runs.
+const TProtectedFolders& ProtectedSystemFolders() {
+  static const TProtectedFolders system = SystemFolders();
+  return system;
+}
+
 }  // namespace
+
+void LookUpSystemFolders() { ProtectedSystemFolders(); }
 
 bool DeleteFileOrLink(const std::u16string& given) {
   const std::u16string path = ExtendedLengthPath(given);
@@ -240,11 +249,10 @@ TFolderFacts FolderFacts(const std::u16string& path) {
   facts.IsLink = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
   facts.Long = ComparableForm(facts.Full);
   facts.Final = FinalPathName(facts.Full);
-  if (!facts.Final.empty()) facts.FinalLong = ComparableForm(facts.Final);
-  // The system's folders do not move while the program runs: looked up
-  // once (some 30 lookups, about 70 ms under Wine) for every walk after.
-  static const TProtectedFolders system = SystemFolders();
-  facts.Protected = system;
+  // Most folders resolve to themselves: their comparable form is known then
+  // (each form asks the system once per path component).
+  if (!facts.Final.empty()) facts.FinalLong = facts.Final == facts.Full ? facts.Long : ComparableForm(facts.Final);
+  facts.Protected = ProtectedSystemFolders();
   return facts;
 }
 

@@ -30,6 +30,10 @@ std::int32_t CountEntries(const std::u16string& path);
 // DeleteFolder takes the kept listings, whatever folder it walks.
 std::int32_t CountEntriesAndKeep(const std::u16string& path);
 
+// Looks up the system's own folders, which every guard below compares with,
+// now rather than in the first removal; they are looked up once per process.
+void LookUpSystemFolders();
+
 // What the system says of the folder at path (a full path): its forms, whether
 // it is a link and where it leads, and the system's own folders.
 TFolderFacts FolderFacts(const std::u16string& path);

@@ -10,6 +10,7 @@
 #include "base/Error.h"
 #include "base/Win32Text.h"
 #include "feedback/HttpClient.h"
+#include "removal/FolderRemoval.h"
 #include "ui/ControlIds.h"
 
 TMainForm* MainForm = nullptr;
@@ -21,6 +22,9 @@ constexpr int ClientHeight = 331;
 // Posted on every focus change: the buttons' default frame is set once the
 // dialog manager has finished moving the focus (it resets that frame itself).
 constexpr UINT WM_UPDATEDEFAULTBUTTON = WM_APP + 1;
+// Posted once the window is shown: what the Delete command's guards compare
+// with is looked up while the user reads the window, not after the click.
+constexpr UINT WM_LOOKUPFOLDERS = WM_APP + 4;
 
 }  // namespace
 
@@ -100,6 +104,7 @@ void TMainForm::ShowMainWindow() {
   FFocus = InsButton.Enabled() ? InsButton.Handle : Button3.Handle;
   SetFocus(FFocus);
   UpdateDefaultButton();
+  PostMessageW(FHandle, WM_LOOKUPFOLDERS, 0, 0);
 }
 
 // --- Message dispatch ------------------------------------------------------------
@@ -183,6 +188,10 @@ LRESULT TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return MAKELRESULT(GetDlgCtrlID(DefaultButton()), DC_HASDEFID);
     case WM_UPDATEDEFAULTBUTTON:
       UpdateDefaultButton();
+      return 0;
+    case WM_LOOKUPFOLDERS:
+      // Not for an instance that is ending (the one that hands over).
+      if (!Application.Terminating()) LookUpSystemFolders();
       return 0;
   }
   return DefWindowProcW(FHandle, msg, wp, lp);
