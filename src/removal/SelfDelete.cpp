@@ -83,8 +83,11 @@ void TMainForm::SelfDelete() {
   // Started in its own folder, where a name alone in it resolves.
   if (!bat.empty())
     ShellExecuteW(nullptr, L"open", W(PathForm(bat, GetShortPathNameW)), nullptr, W(ExtractFilePath(bat)), SW_HIDE);
-  // The process ends here, but the window goes first, as on every way out:
-  // its destruction deletes "unin.ini" and releases the configuration.
-  if (Handle()) DestroyWindow(Handle());
+  // The process ends here. What the window's destruction does on every way
+  // out (FormDestroy: "unin.ini" deleted, the configuration released) is
+  // done now; the window itself ends with the process, as the system takes
+  // every window of a process that ends. Destroying it first would add no
+  // more than hiding it and tearing down each control (under Wine some 40 ms).
+  if (Handle()) FormDestroy();
   ExitProcess(0);
 }

@@ -78,7 +78,7 @@ TEST(SelfDelete, TheExecutableAndTheBatchFileGoOnceTheProcessHasEnded) {
   CloseHandle(child);
 
   EXPECT_EQ(code, 0u);
-  EXPECT_FALSE(FileExists(dir / u"unin.ini"));  // the window went on the way out
+  EXPECT_FALSE(FileExists(dir / u"unin.ini"));  // FormDestroy ran on the way out
   EXPECT_TRUE(WaitFor([&] { return !FileExists(exe) && !FileExists(dir / u"$$QW_DEL.bat"); }))
       << "left: " << FileExists(exe) << FileExists(dir / u"$$QW_DEL.bat");
 }
