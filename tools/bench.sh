@@ -115,6 +115,12 @@ echo
 echo "One step of the progress bar, taken apart (RemovalBench bar 20):"
 wine RemovalBench.exe bar 20 | tr -d '\r' | sed 's/^/  /'
 
+# --- The Delete command's other steps ----------------------------------------------
+echo
+echo "The Delete command's steps besides its walks, one run (RemovalBench steps):"
+wine RemovalBench.exe steps 'C:\qmbench\steps' | tr -d '\r' |
+  awk '{ printf "  %-24s %7.1f ms\n", $2, $3 * 1000 }'
+
 # --- The table ------------------------------------------------------------------------
 say "raw figures: $log"
 awk '

@@ -21,8 +21,12 @@
 //       and prints one line per timed step: "FILES MODE SECONDS"
 //       (MODE: make, count, ours, live, nobar, bare; count is the count
 //       before ours).
+//   RemovalBench count FOLDER ROUNDS
+//       CountEntries and CountEntriesAndKeep of FOLDER, ROUNDS times each
 //   RemovalBench bar STEPS
 //       where one step of the progress bar spends its time, part by part
+//   RemovalBench steps WORKFOLDER
+//       what each of the Delete command's other steps takes: "steps NAME SECONDS"
 // Exit code 0 on success, 1 when a tree could not be made or was not removed.
 
 #include <windows.h>
@@ -278,15 +282,21 @@ int RunBar(int steps) {
   return 0;
 }
 
-// What the Delete command does after the walk, step by step: the registry
-// cleanup (nothing of the product registered), the shortcut step without a
-// configuration, the start of a batch file the way the self-deletion starts
-// its own, and the window's destruction.
+// What the Delete command does besides its walks, step by step: the lookup
+// of the system's folders (made once the window is shown, before the click),
+// the guard of one walk, the registry cleanup (nothing of the product
+// registered), the shortcut step without a configuration, the start of a
+// batch file the way the self-deletion starts its own (and, for scale, a
+// plain process start), and the window's destruction, which the
+// self-deletion leaves to the end of the process.
 int RunSteps(const std::u16string& work) {
   TMainForm form;
+  double t = Now();
+  LookUpSystemFolders();  // before ShowForm, whose window would post it
+  printf("steps system-folders %.6f\n", Now() - t);
   ShowForm(form);
   MakeFolder(work);
-  double t = Now();
+  t = Now();
   RemovableFolder(work);
   printf("steps safety-check %.6f\n", Now() - t);
   t = Now();
@@ -307,9 +317,38 @@ int RunSteps(const std::u16string& work) {
   t = Now();
   ShellExecuteW(nullptr, L"open", W(bat), nullptr, W(work), SW_HIDE);
   printf("steps shellexecute %.6f\n", Now() - t);
+  {
+    std::wstring cmdLine = L"cmd.exe /c \"" + std::wstring(W(bat)) + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    t = Now();
+    if (CreateProcessW(nullptr, cmdLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, W(work), &si,
+                       &pi)) {
+      printf("steps createprocess %.6f\n", Now() - t);
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+  }
   t = Now();
   DestroyWindow(form.Handle());
   printf("steps destroy %.6f\n", Now() - t);
+  return 0;
+}
+
+// The count alone, ROUNDS times over the same tree (a count changes
+// nothing): "count SECONDS" and "keep SECONDS" per round, then the value.
+int RunCount(const std::u16string& tree, int rounds) {
+  int n = 0;
+  for (int round = 0; round < rounds; ++round) {
+    double t = Now();
+    n = CountEntries(tree);
+    printf("count %.6f\n", Now() - t);
+    t = Now();
+    CountEntriesAndKeep(tree);
+    printf("keep %.6f\n", Now() - t);
+  }
+  printf("entries %d\n", n);
   return 0;
 }
 
@@ -323,7 +362,9 @@ int wmain(int argc, wchar_t** argv) {
                       argc > 6 ? argv[6] : L"ours,live,nobar,busy,bare");
   if (cmd == L"bar" && argc == 3) return RunBar(_wtoi(argv[2]));
   if (cmd == L"steps" && argc == 3) return RunSteps(U(argv[2]));
+  if (cmd == L"count" && argc == 4) return RunCount(U(argv[2]), _wtoi(argv[3]));
   fprintf(stderr,
-          "usage: RemovalBench make FOLDER FILES | removal WORKFOLDER FILES ROUNDS [BUDGET [MODES]] | bar STEPS\n");
+          "usage: RemovalBench make FOLDER FILES | removal WORKFOLDER FILES ROUNDS [BUDGET [MODES]] | bar STEPS"
+          " | steps WORKFOLDER | count FOLDER ROUNDS\n");
   return 2;
 }
