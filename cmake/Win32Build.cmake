@@ -14,7 +14,7 @@ add_library(qm_program STATIC ${QM_PORTABLE_SOURCES} ${QM_WIN32_SOURCES})
 target_include_directories(qm_program PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(qm_program PUBLIC ${QM_WIN32_DEFS})
 target_compile_options(qm_program PUBLIC ${QM_WIN32_FLAGS})
-target_link_libraries(qm_program PUBLIC comctl32 gdi32 user32 shell32 advapi32 ole32 uuid)
+target_link_libraries(qm_program PUBLIC comctl32 gdi32 user32 shell32 advapi32 ole32 uuid ntdll)
 
 # LeanRuntime.cpp replaces parts of the C++ run-time library in the program
 # only: the tests keep the library's own.

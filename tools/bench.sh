@@ -12,7 +12,9 @@
 #  3. The size of uninstall.exe, and the peak working set of the relocated
 #     copy while it removes a 2,000- and a 20,000-file product; with it, the
 #     whole run from Delete pressed to the copy's end, against the bare walk
-#     of an identical tree in the same run.
+#     of an identical tree in the same run. Once more on 20,000 and 200,000
+#     files named as a media library names them (40 characters): the peak
+#     working set must not grow with the number of files.
 #  4. The Delete command's steps besides its walks, one by one (RemovalBench
 #     steps), and where one step of the progress bar goes.
 #
@@ -66,10 +68,10 @@ log="$bench/results.txt"
 # The installer's part: the product folder (files made by the harness) with
 # the configured uninstall.exe, and its registry entry.
 stage() {
-  local files=$1
+  local files=$1 namelen=${2:-0}
   rm -rf "$product"
   if [ "$files" -gt 0 ]; then
-    wine RemovalBench.exe make 'C:\Program Files\Quillmoor' "$files"
+    wine RemovalBench.exe make 'C:\Program Files\Quillmoor' "$files" "$namelen"
   else
     mkdir -p "$product"; printf 'MZ sample player\n' >"$product/Quillmoor.exe"
   fi
@@ -102,19 +104,30 @@ fi
 wine RemovalBench.exe removal 'C:\qmbench\work' 20000 5 60 "$modes" | tr -d '\r' >>"$log"
 
 # --- 3b. Peak working set of the real program -------------------------------------
-# Three runs each, alternating with the bare walk of an identical tree.
+# Three runs each, alternating with the bare walk of an identical tree; then
+# one run each on 20,000 and 200,000 files with names of 40 characters
+# (keys 20000n40, 200000n40).
+whole() {
+  local files=$1 namelen=$2 key=$3
+  stage "$files" "$namelen"
+  wine ProcessBench.exe memory 'C:\Program Files\Quillmoor' | tr -d '\r' | sed "s/^/$key /" >>"$log"
+  for i in $(seq 600); do [ -e "$temp/QW_Setup.exe" ] || break; sleep 0.2; done
+  echo "$key left $(find "$product" -type f 2>/dev/null | wc -l)" >>"$log"
+  # The least a removal of the same tree must take, right after the run.
+  wine RemovalBench.exe removal 'C:\qmbench\work' "$files" 1 0 bare "$namelen" | tr -d '\r' |
+    awk -v key="$key" '$2 == "bare" { print key, "wholebare", $3 }' >>"$log"
+}
 for files in 2000 20000; do
   for run in 1 2 3; do
     say "whole run and peak working set: uninstall.exe removing $files files ($run of 3)"
-    stage "$files"
-    wine ProcessBench.exe memory 'C:\Program Files\Quillmoor' | tr -d '\r' | sed "s/^/$files /" >>"$log"
-    for i in $(seq 150); do [ -e "$temp/QW_Setup.exe" ] || break; sleep 0.2; done
-    echo "$files left $(find "$product" -type f 2>/dev/null | wc -l)" >>"$log"
-    # The least a removal of the same tree must take, right after the run.
-    wine RemovalBench.exe removal 'C:\qmbench\work' "$files" 1 0 bare | tr -d '\r' |
-      awk '$2 == "bare" { print $1, "wholebare", $3 }' >>"$log"
+    whole "$files" 0 "$files"
   done
 done
+for files in 20000 200000; do
+  say "whole run and peak working set: uninstall.exe removing $files files named with 40 characters"
+  whole "$files" 40 "${files}n40"
+done
+rm -rf "$product"
 
 # --- Where a step of the bar goes ----------------------------------------------------
 echo
@@ -159,7 +172,7 @@ function row(a, b, c, d, e,   s) {
   s = sprintf("%-47s %-15s %-15s %-12s %s", a, b, c, d, e); sub(/ +$/, "", s); print s
 }
 function verdict(ok) { return ok ? "OK" : "MISSED" }
-{ key = ($1 ~ /^[0-9]+$/) ? $1 " " $2 : $1; v = $NF; cnt[key]++; val[key, cnt[key]] = v }
+{ key = ($1 ~ /^[0-9]+(n40)?$/) ? $1 " " $2 : $1; v = $NF; cnt[key]++; val[key, cnt[key]] = v }
 END {
   line = "---------------------------------------------------------------------------------------------------"
   print ""
@@ -237,5 +250,15 @@ END {
   }
   row("  ratio whole run / bare", cell2, cell20, "<= 1.25, 1.15", verdict(ok))
   row("  product files left behind", med("2000 left"), med("20000 left"))
+  print "Many files, names of 40 characters (one run each)"
+  row("", "20,000 files", "200,000 files")
+  row("  the copy: Delete pressed to process end", secs("20000n40 delete"), secs("200000n40 delete"))
+  row("  bare walk of the same tree, same run", secs("20000n40 wholebare"), secs("200000n40 wholebare"))
+  r20 = pr("20000n40 delete", "20000n40 wholebare"); r200 = pr("200000n40 delete", "200000n40 wholebare")
+  row("  ratio whole run / bare", r20 == "" ? "-" : sprintf("%.2f", r20), r200 == "" ? "-" : sprintf("%.2f", r200))
+  p20 = med("20000n40 peak"); p200 = med("200000n40 peak")
+  row("  peak working set of the copy, after removal", mb(p20), mb(p200), "<= +8 MB",
+      verdict(p20 > 0 && p200 > 0 && p200 - p20 <= 8388608))
+  row("  product files left behind", med("20000n40 left"), med("200000n40 left"))
   print line
 }' "$log"

@@ -123,23 +123,35 @@ bool IsRemovableFolder(std::u16string_view path, const TProtectedFolders& protec
   return true;
 }
 
-std::optional<TRemovalTarget> DecideRemovableFolder(std::u16string_view requested, const TFolderFacts& facts) {
+bool IsTrustedLinkOwner(TLinkOwner owner) {
+  return owner == TLinkOwner::Administrators || owner == TLinkOwner::System || owner == TLinkOwner::TrustedInstaller;
+}
+
+std::optional<TRemovalTarget> DecideRemovableFolder(std::u16string_view requested, const TFolderFacts& facts,
+                                                    TLinkRule rule) {
   // Relative forms would have been resolved against the current folder.
   if (ClassifyPath(requested) != TPathShape::Folder || ClassifyPath(facts.Full) != TPathShape::Folder)
     return std::nullopt;
   if (!IsRemovableFolder(facts.Long, facts.Protected)) return std::nullopt;
-  // Through a link on its way (an old profile junction, say) the folder may
-  // be one of the system's after all.
-  if (!facts.FinalLong.empty() && !IsRemovableFolder(facts.FinalLong, facts.Protected)) return std::nullopt;
-  if (!facts.IsLink) return TRemovalTarget{facts.Full, {}};
+  if (!facts.IsLink) {
+    // Through a link on its way (an old profile junction, say) the folder
+    // may be one of the system's after all.
+    if (!facts.FinalLong.empty() && !IsRemovableFolder(facts.FinalLong, facts.Protected)) return std::nullopt;
+    return TRemovalTarget{facts.Full, {}, facts.FinalLong};
+  }
   // The folder itself is a link (a product moved to another drive, with a
   // junction left in its place): the tree it leads to goes, then the link.
-  // A target the system did not resolve comes back as the link itself, and
-  // a target that holds the link holds more than the product: both refused.
+  // Only an administrator's link is followed: anyone may plant one in a
+  // folder a standard user can write. A target the system did not resolve
+  // comes back as the link itself, and a target that holds the link holds
+  // more than the product. In every other case the link alone goes.
+  const TRemovalTarget linkOnly{{}, facts.Full, {}};
+  if (rule != TLinkRule::FollowTrustedLink || !IsTrustedLinkOwner(facts.LinkOwner)) return linkOnly;
   const std::u16string tree = NormalizePath(facts.Final);
-  if (facts.FinalLong.empty() || ClassifyPath(tree) != TPathShape::Folder) return std::nullopt;
-  if (IsSameOrAncestor(facts.FinalLong, facts.Long)) return std::nullopt;
-  return TRemovalTarget{tree, facts.Full};
+  if (facts.FinalLong.empty() || ClassifyPath(tree) != TPathShape::Folder) return linkOnly;
+  if (!IsRemovableFolder(facts.FinalLong, facts.Protected)) return linkOnly;
+  if (IsSameOrAncestor(facts.FinalLong, facts.Long)) return linkOnly;
+  return TRemovalTarget{tree, facts.Full, facts.FinalLong};
 }
 
 bool IsPlainName(std::u16string_view name) {

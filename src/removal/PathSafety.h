@@ -43,8 +43,19 @@ struct TProtectedFolders {
 // Callers compare comparable forms (full, long, one letter case).
 bool IsRemovableFolder(std::u16string_view path, const TProtectedFolders& protectedFolders);
 
+// Who owns a link, as far as the system can tell: a link made by a standard
+// user is owned by that user; only an administrator (or the system itself)
+// can give one to the Administrators group, SYSTEM or TrustedInstaller.
+enum class TLinkOwner { Unknown, Administrators, System, TrustedInstaller, Other };
+
+// Whether a removal may follow the link at the folder it is asked to walk.
+enum class TLinkRule : int {
+  FollowTrustedLink,  // the product folder: a link an administrator made is followed
+  RemoveLinkOnly,     // the user's own folders: a link there is removed as a link
+};
+
 // What the system says of a folder that a removal is asked to walk, gathered
-// once on the Win32 side (FolderRemoval.cpp). Long, FinalLong and the
+// once on the Win32 side (FolderFacts.cpp). Long, FinalLong and the
 // protected folders are comparable forms: full, long names, one letter case.
 struct TFolderFacts {
   std::u16string Full;          // the full form, without trailing separator
@@ -53,21 +64,31 @@ struct TFolderFacts {
   std::u16string Final;         // what the system resolves Full to, links followed; empty when it cannot be opened
   std::u16string FinalLong;     // Final's comparable form; empty with Final
   TProtectedFolders Protected;  // the system's own folders
+  TLinkOwner LinkOwner = TLinkOwner::Unknown;  // the owner of the link itself, when Full is one
 };
 
 // What a removal walks: the tree, and the link that led to it, removed once
-// the tree is gone (empty when the folder is no link).
+// the tree is gone (empty when the folder is no link). A link that is not to
+// be followed gives no tree: only the link itself goes.
 struct TRemovalTarget {
   std::u16string Tree;
   std::u16string Link;
+  std::u16string TreeLong;  // the tree's comparable form as the system resolves it (empty when it cannot tell)
 };
 
 // The decision on a folder to walk, from the facts: nothing for a requested
 // path that is relative or a root, for a protected folder or one holding one
-// (by its own name or by what it resolves to), and for a link whose target
-// is unknown, unsafe, or holds the link. A link to a safe folder gives that
-// folder as the tree and the link to remove after it.
-std::optional<TRemovalTarget> DecideRemovableFolder(std::u16string_view requested, const TFolderFacts& facts);
+// (by its own name or by what it resolves to). A link is followed only under
+// FollowTrustedLink, when an administrator owns it and its target is safe
+// (known, no protected folder, not holding the link): that folder is the tree
+// and the link goes after it. Any other link is removed as a link, its
+// target kept.
+std::optional<TRemovalTarget> DecideRemovableFolder(std::u16string_view requested, const TFolderFacts& facts,
+                                                    TLinkRule rule = TLinkRule::FollowTrustedLink);
+
+// True for the owners a link is followed for: Administrators, SYSTEM,
+// TrustedInstaller.
+bool IsTrustedLinkOwner(TLinkOwner owner);
 
 // True when name can only name an entry directly inside a folder: not empty
 // after Trim, not made of dots and blanks alone, and free of "\", "/" and ":".

@@ -65,7 +65,9 @@ void TMainForm::RemoveShortcuts() {
     sendTo = ReadTextValue(key.Get(), u"SendTo");
   }
 
-  if (const auto group = EntryIn(programs, startName)) DeleteFolder(*group);
+  // The group lives in the user's own profile, where anyone the user runs
+  // can put a link in its place: a link there goes as a link.
+  if (const auto group = EntryIn(programs, startName)) DeleteFolder(*group, TLinkRule::RemoveLinkOnly);
   for (const auto& section : sections) {
     const std::u16string name = ini.ReadString(section, u"Name", u"");
     std::optional<std::u16string> shortcut;

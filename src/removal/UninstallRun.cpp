@@ -39,7 +39,8 @@ void TMainForm::InsButtonClick() {
     // folder it walks the count's listings.
     const std::u16string counted = GetUninstallPath();
     const bool feedback = Memo1.Visible();
-    SendMessageW(PB.Handle, PBM_SETRANGE32, 0, feedback ? CountEntries(counted) : CountEntriesAndKeep(counted));
+    TTreeListing listing;
+    SendMessageW(PB.Handle, PBM_SETRANGE32, 0, feedback ? CountEntries(counted) : CountEntries(counted, listing));
 
     if (feedback && !FeedbackFieldsFilled(Edit1.Caption(), Memo1.Caption())) {
       fieldsMissing = true;
@@ -52,11 +53,12 @@ void TMainForm::InsButtonClick() {
           // The removal goes on whether or not the feedback arrived.
         }
       }
-      RunUninstall();
+      RunUninstall(feedback ? nullptr : &listing);
+      listing = TTreeListing();
       try {
         // Normally gone by now; removed once more if it is left empty. The
         // same guard as the walk keeps an empty system folder from going with it.
-        if (const auto target = RemovableFolder(InfLabel.Caption())) RemoveFolderOf(*target);
+        RemoveFolderAgain(InfLabel.Caption());
       } catch (...) {
       }
       RemoveShortcuts();
@@ -68,7 +70,7 @@ void TMainForm::InsButtonClick() {
   if (fieldsMissing) Application.MsgBox(EmptyFieldsMsg, MB_OK);
 }
 
-void TMainForm::RunUninstall() {
+void TMainForm::RunUninstall(const TTreeListing* counted) {
   OsnLabel->SetVisible(false);
   PB.Show();
   UpdateWindow(FHandle);
@@ -78,6 +80,8 @@ void TMainForm::RunUninstall() {
   // inherits the current folder of the instance started in the product
   // folder. The removal leaves it for the temporary folder first.
   if (const std::u16string temp = GetTempDir(); !temp.empty()) SetCurrentDirectoryW(W(temp));
-  if (!folder.empty()) DeleteFolder(folder);
+  // The count's listings serve only the folder they list, and only where
+  // each of its folders is still the one listed.
+  if (!folder.empty()) DeleteFolder(folder, TLinkRule::FollowTrustedLink, counted);
   CleanRegistry();
 }

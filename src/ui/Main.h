@@ -22,6 +22,8 @@
 #include "ui/Lang.h"
 
 class TIdHTTP;
+struct TTreeListing;
+enum class TLinkRule : int;
 
 class TMainForm {
  public:
@@ -52,9 +54,11 @@ class TMainForm {
   // The click handler of InsButton: the uninstall run, in plain or feedback mode.
   void InsButtonClick();
   // The core of the removal: folder with progress, then the registry.
-  void RunUninstall();
-  // Deletes the tree at path, advancing PB once per deleted file; never throws.
-  void DeleteFolder(const std::u16string& path);
+  void RunUninstall(const TTreeListing* counted = nullptr);
+  // Deletes the tree at path, advancing PB once per deleted file; never
+  // throws. links says whether a link at path itself may be followed; kept
+  // holds the listings of a count of the same folder just before.
+  void DeleteFolder(const std::u16string& path, TLinkRule links, const TTreeListing* kept = nullptr);
   // Removes the product's registry entries; never throws.
   void CleanRegistry();
   // Removes the Start-menu group and the configured shortcuts.

@@ -1,14 +1,15 @@
 // RemovalBench: times the program's own folder removal against a bare walk,
 // on identical trees made afresh before every run.
 //
-//   RemovalBench make FOLDER FILES
-//       makes a product-like tree of FILES files (a multiple of 1000) at FOLDER
-//   RemovalBench removal WORKFOLDER FILES ROUNDS [BUDGET [MODES]]
+//   RemovalBench make FOLDER FILES [NAMELENGTH]
+//       makes a product-like tree of FILES files (a multiple of 1000) at FOLDER,
+//       their names NAMELENGTH characters long (11 when not given)
+//   RemovalBench removal WORKFOLDER FILES ROUNDS [BUDGET [MODES [NAMELENGTH]]]
 //       per round, in rotating order, on a fresh tree each (a mode whose runs
 //       have taken BUDGET seconds in all is not run again, but each runs once;
 //       MODES, e.g. "nobar,bare", limits the modes run):
 //         ours   TMainForm::DeleteFolder with the window shown and PB's range
-//                set to CountEntriesAndKeep of the tree (the plain Delete
+//                set to CountEntries of the tree, keeping its listings (the plain Delete
 //                command's order: the walk takes the count's listings)
 //         live   the same after CountEntries, which keeps nothing: the walk
 //                lists every folder itself (feedback mode, the Start menu)
@@ -22,7 +23,7 @@
 //       (MODE: make, count, ours, live, nobar, bare; count is the count
 //       before ours).
 //   RemovalBench count FOLDER ROUNDS
-//       CountEntries and CountEntriesAndKeep of FOLDER, ROUNDS times each
+//       CountEntries of FOLDER without and with kept listings, ROUNDS times each
 //   RemovalBench bar STEPS
 //       where one step of the progress bar spends its time, part by part
 //   RemovalBench steps WORKFOLDER
@@ -45,6 +46,7 @@
 #include "bench/BenchClock.h"
 #include "base/Win32Text.h"
 #include "removal/FolderRemoval.h"
+#include "removal/ProgressStepper.h"
 #include "ui/Main.h"
 
 namespace {
@@ -78,9 +80,17 @@ bool MakeFile(const std::u16string& path, DWORD attrs) {
   return ok && (!attrs || SetFileAttributesW(W(path), attrs));
 }
 
+// A file's name: "file-NN.bin", or as long as a media library's names
+// ("file-NN Artist - Album - Title.bin") when nameLength asks for more.
+std::u16string FileName(int index, int nameLength) {
+  std::u16string name = u"file-" + Number(index);
+  if (nameLength > 11) name += u" " + std::u16string(static_cast<size_t>(nameLength - 12), u'q');
+  return name + u".bin";
+}
+
 // Three levels of folders, ten files in each folder of the last level:
 // root\Component NN\Module NN\Part NN\file-NN.bin.
-bool MakeTree(const std::u16string& root, int files) {
+bool MakeTree(const std::u16string& root, int files, int nameLength = 0) {
   if (files <= 0 || files % 1000 != 0 || !MakeFolder(root)) return false;
   for (int a = 0; a < files / 1000; ++a) {
     const std::u16string pa = root + u"\\Component " + Number(a);
@@ -92,7 +102,7 @@ bool MakeTree(const std::u16string& root, int files) {
         const std::u16string pc = pb + u"\\Part " + Number(c);
         if (!MakeFolder(pc)) return false;
         for (int f = 0; f < 10; ++f)
-          if (!MakeFile(pc + u"\\file-" + Number(f) + u".bin", AttributesOfFile(f))) return false;
+          if (!MakeFile(pc + u"\\" + FileName(f, nameLength), AttributesOfFile(f))) return false;
       }
     }
   }
@@ -151,7 +161,8 @@ const char* const ModeNames[ModeCount] = {"ours", "live", "nobar", "busy", "bare
 
 std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
 
-int RunRemoval(const std::u16string& work, int files, int rounds, double budget, const std::wstring& modes) {
+int RunRemoval(const std::u16string& work, int files, int rounds, double budget, const std::wstring& modes,
+               int nameLength) {
   TMainForm form;
   ShowForm(form);
 
@@ -164,7 +175,7 @@ int RunRemoval(const std::u16string& work, int files, int rounds, double budget,
       if (modes.find(Wide(ModeNames[static_cast<int>(mode)])) == std::wstring::npos) continue;
       if (round > 0 && spentIn[static_cast<int>(mode)] >= budget) continue;
       double t = Now();
-      if (Exists(tree) || !MakeTree(tree, files)) {
+      if (Exists(tree) || !MakeTree(tree, files, nameLength)) {
         fprintf(stderr, "RemovalBench: could not make a fresh tree of %d files\n", files);
         return 1;
       }
@@ -178,7 +189,8 @@ int RunRemoval(const std::u16string& work, int files, int rounds, double budget,
       } else {
         // The Delete command counts first, then walks with the bar.
         t = Now();
-        const int count = mode == TMode::Live ? CountEntries(tree) : CountEntriesAndKeep(tree);
+        TTreeListing listing;
+        const int count = mode == TMode::Live ? CountEntries(tree) : CountEntries(tree, listing);
         if (mode == TMode::Ours) printf("%d count %.6f\n", files, Now() - t);
         SendMessageW(form.PB.Handle, PBM_SETRANGE32, 0, count);
         SendMessageW(form.PB.Handle, PBM_SETPOS, 0, 0);
@@ -189,7 +201,7 @@ int RunRemoval(const std::u16string& work, int files, int rounds, double budget,
         {
           std::optional<TBusyScope> busy;
           if (mode == TMode::Busy) busy.emplace();
-          form.DeleteFolder(tree);
+          form.DeleteFolder(tree, TLinkRule::FollowTrustedLink, mode == TMode::Live ? nullptr : &listing);
         }
         spent = Now() - t;
         form.PB.Handle = bar;
@@ -345,7 +357,8 @@ int RunCount(const std::u16string& tree, int rounds) {
     n = CountEntries(tree);
     printf("count %.6f\n", Now() - t);
     t = Now();
-    CountEntriesAndKeep(tree);
+    TTreeListing listing;
+    CountEntries(tree, listing);
     printf("keep %.6f\n", Now() - t);
   }
   printf("entries %d\n", n);
@@ -356,15 +369,17 @@ int RunCount(const std::u16string& tree, int rounds) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring cmd = argc > 1 ? argv[1] : L"";
-  if (cmd == L"make" && argc == 4) return MakeTree(U(argv[2]), _wtoi(argv[3])) ? 0 : 1;
-  if (cmd == L"removal" && argc >= 5 && argc <= 7)
+  if (cmd == L"make" && (argc == 4 || argc == 5))
+    return MakeTree(U(argv[2]), _wtoi(argv[3]), argc > 4 ? _wtoi(argv[4]) : 0) ? 0 : 1;
+  if (cmd == L"removal" && argc >= 5 && argc <= 8)
     return RunRemoval(U(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), argc > 5 ? _wtof(argv[5]) : 1e9,
-                      argc > 6 ? argv[6] : L"ours,live,nobar,busy,bare");
+                      argc > 6 ? argv[6] : L"ours,live,nobar,busy,bare", argc > 7 ? _wtoi(argv[7]) : 0);
   if (cmd == L"bar" && argc == 3) return RunBar(_wtoi(argv[2]));
   if (cmd == L"steps" && argc == 3) return RunSteps(U(argv[2]));
   if (cmd == L"count" && argc == 4) return RunCount(U(argv[2]), _wtoi(argv[3]));
   fprintf(stderr,
-          "usage: RemovalBench make FOLDER FILES | removal WORKFOLDER FILES ROUNDS [BUDGET [MODES]] | bar STEPS"
+          "usage: RemovalBench make FOLDER FILES [NAMELENGTH] | removal WORKFOLDER FILES ROUNDS [BUDGET [MODES"
+          " [NAMELENGTH]]] | bar STEPS"
           " | steps WORKFOLDER | count FOLDER ROUNDS\n");
   return 2;
 }

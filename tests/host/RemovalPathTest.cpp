@@ -143,10 +143,12 @@ TFolderFacts PlainFacts(const std::u16string& full, const TProtectedFolders& sys
   return {full, upper, false, full, upper, system};
 }
 
-TFolderFacts LinkFacts(const std::u16string& full, const std::u16string& final, const TProtectedFolders& system) {
+TFolderFacts LinkFacts(const std::u16string& full, const std::u16string& final, const TProtectedFolders& system,
+                       TLinkOwner owner = TLinkOwner::Administrators) {
   TFolderFacts f = PlainFacts(full, system);
   const TFolderFacts target = PlainFacts(final, system);
   f.IsLink = true;
+  f.LinkOwner = owner;
   f.Final = final;
   f.FinalLong = target.Long;
   return f;
@@ -189,20 +191,49 @@ TEST(RemovalPath, TheDecisionOnFactsOfEveryShape) {
       {"a root once full", u"C:\\Windows\\..", PlainFacts(u"C:\\", system)},
       {"a protected folder", u"C:\\Windows", PlainFacts(u"C:\\Windows", system)},
       {"holds a protected folder", u"C:\\Users\\bob", PlainFacts(u"C:\\Users\\bob", system)},
-      {"resolves to a protected folder", product, LinkFacts(product, u"C:\\Windows", system)},
-      {"a long link to a system folder", deep, LinkFacts(deep, u"c:\\windows", system)},
-      {"a link into the Desktop", product, LinkFacts(product, u"C:\\Users\\bob\\Desktop", system)},
-      {"a link to a root", product, LinkFacts(product, u"D:\\", system)},
-      {"a link to a relative name", product, LinkFacts(product, u"Quillmoor", system)},
-      {"a link to the folder holding it", product, LinkFacts(product, u"C:\\Program Files", system)},
-      {"a link to its own parent", u"D:\\Games\\Quillmoor", LinkFacts(u"D:\\Games\\Quillmoor", u"D:\\Games", system)},
-      {"a link not resolved", product, LinkFacts(product, product, system)},
-      {"a link that cannot be opened", product, LinkFacts(product, u"", system)},
+      {"a link at a protected folder", u"C:\\Windows", LinkFacts(u"C:\\Windows", moved, system)},
   };
-  for (const auto& r : refused) {
+  for (const auto& r : refused) EXPECT_FALSE(DecideRemovableFolder(r.requested, r.facts)) << r.why;
+
+  // A link not to be followed goes as a link, and what it leads to stays:
+  // one a standard user could have made, one at a user's own folder, and one
+  // that leads nowhere safe.
+  const struct {
+    const char* why;
+    std::u16string requested;
+    TFolderFacts facts;
+    TLinkRule rule;
+  } linkOnly[] = {
+      {"owned by a user", product, LinkFacts(product, moved, system, TLinkOwner::Other), TLinkRule::FollowTrustedLink},
+      {"owner unknown", product, LinkFacts(product, moved, system, TLinkOwner::Unknown), TLinkRule::FollowTrustedLink},
+      {"a Start-menu group", product, LinkFacts(product, moved, system), TLinkRule::RemoveLinkOnly},
+      {"resolves to a protected folder", product, LinkFacts(product, u"C:\\Windows", system),
+       TLinkRule::FollowTrustedLink},
+      {"a long link to a system folder", deep, LinkFacts(deep, u"c:\\windows", system), TLinkRule::FollowTrustedLink},
+      {"a link into the Desktop", product, LinkFacts(product, u"C:\\Users\\bob\\Desktop", system),
+       TLinkRule::FollowTrustedLink},
+      {"a link to a root", product, LinkFacts(product, u"D:\\", system), TLinkRule::FollowTrustedLink},
+      {"a link to a relative name", product, LinkFacts(product, u"Quillmoor", system), TLinkRule::FollowTrustedLink},
+      {"a link to the folder holding it", product, LinkFacts(product, u"C:\\Program Files", system),
+       TLinkRule::FollowTrustedLink},
+      {"a link to its own parent", u"D:\\Games\\Quillmoor", LinkFacts(u"D:\\Games\\Quillmoor", u"D:\\Games", system),
+       TLinkRule::FollowTrustedLink},
+      {"a link not resolved", product, LinkFacts(product, product, system), TLinkRule::FollowTrustedLink},
+      {"a link that cannot be opened", product, LinkFacts(product, u"", system), TLinkRule::FollowTrustedLink},
+  };
+  for (const auto& r : linkOnly) {
     TFolderFacts f = r.facts;
     if (f.Final.empty()) f.FinalLong.clear();
-    EXPECT_FALSE(DecideRemovableFolder(r.requested, f)) << r.why;
+    t = DecideRemovableFolder(r.requested, f, r.rule);
+    ASSERT_TRUE(t) << r.why;
+    EXPECT_TRUE(t->Tree.empty()) << r.why;
+    EXPECT_EQ(t->Link, f.Full) << r.why;
+  }
+  // SYSTEM's and TrustedInstaller's links are followed like the Administrators'.
+  for (const TLinkOwner owner : {TLinkOwner::System, TLinkOwner::TrustedInstaller}) {
+    t = DecideRemovableFolder(product, LinkFacts(product, moved, system, owner));
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->Tree, moved);
   }
 
   // A folder reached through a link on its way is judged by where it leads,

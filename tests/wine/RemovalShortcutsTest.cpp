@@ -186,3 +186,26 @@ TEST_F(RemovalShortcuts, AShellFolderThatIsNoTextStopsBeforeAnyDeletion) {
 }
 
 }  // namespace
+
+namespace {
+
+// RemovalShortcutsTest.prepare builds C:\qmtest\startlinks: a group and two
+// desktop shortcuts that are links into another program's folder.
+TEST_F(RemovalShortcuts, LinksInTheUsersFoldersGoAsLinksAndWhatTheyLeadToStays) {
+  const std::u16string root = u"C:\\qmtest\\startlinks";
+  ASSERT_TRUE(FileExists(root + u"\\other\\data\\d.dat")) << "the .prepare script did not run";
+  SetValue(u"Programs", root + u"\\Programs");
+  SetValue(u"Desktop", root + u"\\Desktop");
+  SetValue(u"SendTo", root + u"\\SendTo");
+  Configure(
+      "[Information]\r\nStartName=Quill Group\r\n[Shortcuts]\r\na=App\r\nb=Dir\r\n"
+      "[App]\r\nName=Quill\r\nInto=0\r\n[Dir]\r\nName=Dir\r\nInto=0\r\n");
+  FForm.RemoveShortcuts();
+  // Windows removes the three links; Wine cannot remove a link, and opens
+  // what one leads to even when asked for the link itself, so they stay.
+  EXPECT_TRUE(FileExists(root + u"\\other\\app.exe"));
+  EXPECT_TRUE(FileExists(root + u"\\other\\data\\d.dat"));
+  EXPECT_EQ(Position(), 0);
+}
+
+}  // namespace

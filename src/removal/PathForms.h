@@ -1,0 +1,26 @@
+#ifndef QM_REMOVAL_PATHFORMS_H
+#define QM_REMOVAL_PATHFORMS_H
+
+// The forms in which the system names a path: full, long, final (links
+// followed), and the comparable form the folder guards compare.
+
+#include <windows.h>
+
+#include <string>
+
+// path made full against the current folder; path itself when that fails.
+std::u16string FullPathName(const std::u16string& path);
+
+// The form in which folders are compared: full, long names where the folder
+// exists (8.3 names expanded), one letter case.
+std::u16string ComparableForm(const std::u16string& path);
+
+// What the system resolves the file open as handle to, in plain form; empty
+// when it cannot tell.
+std::u16string FinalPathOf(HANDLE handle);
+
+// The path the system resolves an existing folder to, links followed, in
+// plain form; empty when it cannot be opened.
+std::u16string FinalPathName(const std::u16string& full);
+
+#endif
