@@ -3,10 +3,10 @@
 # targets beside each figure. Nothing here is a test; it only measures.
 #
 #  1. Folder removal: TMainForm::DeleteFolder (window shown, the bar's range
-#     set to CountEntriesAndKeep, as the plain Delete command does) against a
-#     bare reference walk, against the same DeleteFolder with the bar taken
-#     away and after a count that keeps nothing, on fresh trees of 2,000 and
-#     20,000 files (tests/bench/RemovalBench.cpp).
+#     set by a count that keeps its listings, as the plain Delete command
+#     does) against a bare reference walk, against the same DeleteFolder with
+#     the bar taken away and after a count that keeps nothing, on fresh trees
+#     of 2,000 and 20,000 files (tests/bench/RemovalBench.cpp).
 #  2. Start-up: from starting uninstall.exe in the product folder to the
 #     window of its relocated copy (tests/bench/ProcessBench.cpp).
 #  3. The size of uninstall.exe, and the peak working set of the relocated
