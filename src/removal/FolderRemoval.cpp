@@ -59,19 +59,26 @@ std::int32_t CountEntries(const std::u16string& path, TTreeListing& keep) {
   return target ? CountTree(*target, &keep) : 0;
 }
 
-void RemoveFolderAgain(const std::u16string& path) {
-  if (const auto target = RemovableFolder(path)) {
+bool RemoveFolderAgain(const std::u16string& path, HWND bar) {
+  const auto target = RemovableFolder(path);
+  if (!target) return true;
+  bool gone = true;
+  if (!target->Tree.empty()) {
+    TProgressStepper progress(bar);
+    gone = DeleteTopFile(*target, UninstallerName, progress);
     RemoveEmptyTree(*target);
-    RemoveLinkOf(*target);
   }
+  RemoveLinkOf(*target);
+  return gone;
 }
 
-void TMainForm::DeleteFolder(const std::u16string& path, TLinkRule links, const TTreeListing* kept) {
-  const auto target = RemovableFolder(path, links);
+void TMainForm::DeleteFolder(const std::u16string& path, TFolderRole role, const TTreeListing* kept) {
+  const bool product = role == TFolderRole::Product;
+  const auto target = RemovableFolder(path, product ? TLinkRule::FollowTrustedLink : TLinkRule::RemoveLinkOnly);
   if (!target) return;
   if (!target->Tree.empty()) {
     TProgressStepper progress(PB.Handle);
-    DeleteTree(*target, progress, kept);
+    DeleteTree(*target, progress, kept, product ? std::u16string_view(UninstallerName) : std::u16string_view());
   }
   RemoveLinkOf(*target);
 }

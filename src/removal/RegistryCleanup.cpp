@@ -58,12 +58,16 @@ void DeleteKeys(const std::vector<TRegKeyPath>& keys) {
 }  // namespace
 
 void TMainForm::CleanRegistry() {
-  // Two guarded blocks: whatever stops the first, the product's entry in the
-  // list of installed programs is still attempted.
   try {
     DeleteKeys(ProductClassKeys());
   } catch (...) {
   }
+}
+
+// A block of its own, the last of the removal: whatever stopped the others,
+// it is attempted, and until then the product can be removed again from the
+// list of installed programs.
+void TMainForm::RemoveUninstallEntry() {
   try {
     DeleteKeys(ProductUninstallKeys(AppName));
   } catch (...) {

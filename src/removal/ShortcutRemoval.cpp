@@ -67,7 +67,7 @@ void TMainForm::RemoveShortcuts() {
 
   // The group lives in the user's own profile, where anyone the user runs
   // can put a link in its place: a link there goes as a link.
-  if (const auto group = EntryIn(programs, startName)) DeleteFolder(*group, TLinkRule::RemoveLinkOnly);
+  if (const auto group = EntryIn(programs, startName)) DeleteFolder(*group, TFolderRole::UsersOwn);
   for (const auto& section : sections) {
     const std::u16string name = ini.ReadString(section, u"Name", u"");
     std::optional<std::u16string> shortcut;

@@ -14,12 +14,18 @@
 namespace {
 
 constexpr LONG StatusSharingViolation = static_cast<LONG>(0xC0000043);
+constexpr LONG StatusNameNotFound = static_cast<LONG>(0xC0000034);
 
 // A subfolder to walk: the directory bit without the reparse-point bit. An
 // entry with both is a link to a folder and is treated like a file.
 bool IsSubfolder(DWORD attrs) { return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(attrs & FILE_ATTRIBUTE_REPARSE_POINT); }
 
 bool IsDotEntry(std::u16string_view name) { return name == u"." || name == u".."; }
+
+bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  return CompareStringOrdinal(reinterpret_cast<LPCWCH>(a.data()), static_cast<int>(a.size()),
+                              reinterpret_cast<LPCWCH>(b.data()), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
 
 // The tree's own folder, held as the walks hold every folder: opened at its
 // name itself (a link there is not followed), a plain folder, and the one the
@@ -145,24 +151,25 @@ bool DeleteEntry(HANDLE parent, std::u16string_view name, DWORD attrs) {
 
 class TDeletion {
  public:
-  TDeletion(TProgressStepper& progress, const TTreeListing* kept) : FProgress(progress), FKept(kept) {}
+  TDeletion(TProgressStepper& progress, const TTreeListing* kept, std::u16string_view passOver)
+      : FProgress(progress), FKept(kept), FPassOver(passOver) {}
 
   // Deletes the entries of the folder open as folder (from its kept block,
   // or from a listing of its own when block is -1), then the folder itself.
-  void Folder(HANDLE folder, std::int32_t block) {
+  void Folder(HANDLE folder, std::int32_t block, bool top = false) {
     if (FKept && block >= 0) {
       const TTreeListing::TBlock b = FKept->Blocks[static_cast<std::size_t>(block)];
       const std::u16string_view names(FKept->Names.data(), FKept->Names.size());
       for (std::uint32_t i = b.First; i < b.Last; ++i) {
         const TTreeListing::TEntry& e = FKept->Entries[i];
-        Entry(folder, names.substr(e.NameStart, e.NameLength), e.Attributes, e.Id, e.Block);
+        Entry(folder, names.substr(e.NameStart, e.NameLength), e.Attributes, e.Id, e.Block, top);
         KeepResponsive();
       }
     } else {
       TFolderLister lister(folder);
       TListedEntry e;
       while (lister.Next(e)) {
-        Entry(folder, e.Name, e.Attributes, e.Id, -1);
+        Entry(folder, e.Name, e.Attributes, e.Id, -1, top);
         KeepResponsive();
       }
     }
@@ -170,8 +177,9 @@ class TDeletion {
   }
 
  private:
-  void Entry(HANDLE folder, std::u16string_view name, DWORD attrs, std::uint64_t id, std::int32_t block) {
+  void Entry(HANDLE folder, std::u16string_view name, DWORD attrs, std::uint64_t id, std::int32_t block, bool top) {
     if (!IsSubfolder(attrs)) {
+      if (top && !FPassOver.empty() && EqualIgnoringCase(name, FPassOver)) return;
       if (DeleteEntry(folder, name, attrs)) FProgress.Step();
       return;
     }
@@ -189,6 +197,7 @@ class TDeletion {
 
   TProgressStepper& FProgress;
   const TTreeListing* FKept;
+  std::u16string_view FPassOver;
 };
 
 }  // namespace
@@ -232,12 +241,31 @@ std::int32_t CountTree(const TRemovalTarget& target, TTreeListing* keep) {
   return CountFolder(root.Get(), keep, block);
 }
 
-void DeleteTree(const TRemovalTarget& target, TProgressStepper& progress, const TTreeListing* kept) {
+void DeleteTree(const TRemovalTarget& target, TProgressStepper& progress, const TTreeListing* kept,
+                std::u16string_view passOver) {
   const TFileHandle root = OpenTreeRoot(target, true);
   if (!root.IsValid()) return;
   // The kept listings serve only the tree they list, still the same folder.
   const bool useKept = kept && !kept->Blocks.empty() && kept->Tree == target.Tree && kept->TreeId == IdOf(root.Get());
-  TDeletion(progress, useKept ? kept : nullptr).Folder(root.Get(), useKept ? 0 : -1);
+  TDeletion(progress, useKept ? kept : nullptr, passOver).Folder(root.Get(), useKept ? 0 : -1, true);
+}
+
+bool DeleteTopFile(const TRemovalTarget& target, std::u16string_view name, TProgressStepper& progress) {
+  const TFileHandle root = OpenTreeRoot(target, false);
+  if (!root.IsValid()) {
+    const std::u16string path = target.Tree + u"\\" + std::u16string(name);
+    return GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str())) == INVALID_FILE_ATTRIBUTES;
+  }
+  DWORD attrs = 0;
+  {
+    LONG status = 0;
+    const TFileHandle probe = OpenRelative(root.Get(), name, FILE_READ_ATTRIBUTES, ShareAll, 0, &status);
+    if (!probe.IsValid()) return status == StatusNameNotFound;
+    attrs = AttributesOf(probe.Get());
+  }
+  if (!attrs || IsSubfolder(attrs) || !DeleteEntry(root.Get(), name, attrs)) return false;
+  progress.Step();
+  return true;
 }
 
 bool RemoveEmptyTree(const TRemovalTarget& target) {

@@ -58,8 +58,15 @@ std::int32_t CountTree(const TRemovalTarget& target, TTreeListing* keep);
 
 // Deletes the tree of target depth first, the tree's own folder last,
 // stepping progress once per deleted file; takes the kept listings of
-// folders that are still the ones listed.
-void DeleteTree(const TRemovalTarget& target, TProgressStepper& progress, const TTreeListing* kept);
+// folders that are still the ones listed. A file named passOver at the
+// tree's top (letter case aside) stays, and so does the tree's folder then.
+void DeleteTree(const TRemovalTarget& target, TProgressStepper& progress, const TTreeListing* kept,
+                std::u16string_view passOver = {});
+
+// Deletes the file named name at the top of the tree of target, through the
+// tree's checked folder; steps progress when it went. True when it went or
+// was not there.
+bool DeleteTopFile(const TRemovalTarget& target, std::u16string_view name, TProgressStepper& progress);
 
 // Removes the tree's own folder when it is empty. True when it went.
 bool RemoveEmptyTree(const TRemovalTarget& target);

@@ -55,13 +55,19 @@ void TMainForm::InsButtonClick() {
       }
       RunUninstall(feedback ? nullptr : &listing);
       listing = TTreeListing();
+      // "uninstall.exe" and the product's entry in the list of installed
+      // programs go last: a removal ended midway (power cut, Task Manager,
+      // the session's end) is finished by running it again from that list.
+      RemoveShortcuts();
+      bool uninstallerGone = true;
       try {
-        // Normally gone by now; removed once more if it is left empty. The
-        // same guard as the walk keeps an empty system folder from going with it.
-        RemoveFolderAgain(InfLabel.Caption());
+        // The uninstaller the walk passed over, then the folder once empty.
+        // The same guard as the walk keeps an empty system folder from going with it.
+        uninstallerGone = RemoveFolderAgain(InfLabel.Caption(), PB.Handle);
       } catch (...) {
       }
-      RemoveShortcuts();
+      // An uninstaller that could not go keeps its entry, to be run again.
+      if (uninstallerGone) RemoveUninstallEntry();
       SelfDelete();
     }
   }
@@ -82,6 +88,6 @@ void TMainForm::RunUninstall(const TTreeListing* counted) {
   if (const std::u16string temp = GetTempDir(); !temp.empty()) SetCurrentDirectoryW(W(temp));
   // The count's listings serve only the folder they list, and only where
   // each of its folders is still the one listed.
-  if (!folder.empty()) DeleteFolder(folder, TLinkRule::FollowTrustedLink, counted);
+  if (!folder.empty()) DeleteFolder(folder, TFolderRole::Product, counted);
   CleanRegistry();
 }

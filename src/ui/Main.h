@@ -23,7 +23,7 @@
 
 class TIdHTTP;
 struct TTreeListing;
-enum class TLinkRule : int;
+enum class TFolderRole : int;
 
 class TMainForm {
  public:
@@ -56,11 +56,15 @@ class TMainForm {
   // The core of the removal: folder with progress, then the registry.
   void RunUninstall(const TTreeListing* counted = nullptr);
   // Deletes the tree at path, advancing PB once per deleted file; never
-  // throws. links says whether a link at path itself may be followed; kept
-  // holds the listings of a count of the same folder just before.
-  void DeleteFolder(const std::u16string& path, TLinkRule links, const TTreeListing* kept = nullptr);
-  // Removes the product's registry entries; never throws.
+  // throws. role says how a link at path is treated and what stays for the
+  // last step; kept holds the listings of a count of the same folder just
+  // before.
+  void DeleteFolder(const std::u16string& path, TFolderRole role, const TTreeListing* kept = nullptr);
+  // Removes the product's registry entries but its entry in the list of
+  // installed programs; never throws.
   void CleanRegistry();
+  // Removes the product's entry in the list of installed programs; never throws.
+  void RemoveUninstallEntry();
   // Removes the Start-menu group and the configured shortcuts.
   void RemoveShortcuts();
   // Has the executable deleted after the process ends, and ends it.

@@ -201,7 +201,7 @@ int RunRemoval(const std::u16string& work, int files, int rounds, double budget,
         {
           std::optional<TBusyScope> busy;
           if (mode == TMode::Busy) busy.emplace();
-          form.DeleteFolder(tree, TLinkRule::FollowTrustedLink, mode == TMode::Live ? nullptr : &listing);
+          form.DeleteFolder(tree, TFolderRole::Product, mode == TMode::Live ? nullptr : &listing);
         }
         spent = Now() - t;
         form.PB.Handle = bar;
@@ -316,6 +316,7 @@ int RunSteps(const std::u16string& work) {
   printf("steps registered-folder %.6f\n", Now() - t);
   t = Now();
   form.CleanRegistry();
+  form.RemoveUninstallEntry();
   printf("steps registry %.6f\n", Now() - t);
   t = Now();
   form.RemoveShortcuts();

@@ -464,3 +464,90 @@ TEST_F(Uninstall, DeletePressedWhileTheHandingOverInstanceStillRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where a removal is ended from outside: partway through the walk, right
+// after it, during the registry cleanup and during the shortcuts.
+enum class TCut { MidWalk, AfterWalk, MidRegistry, MidShortcuts };
+
+class UninstallInterrupted : public Uninstall, public ::testing::WithParamInterface<TCut> {
+ protected:
+  // Enough of each step that the copy can be ended inside it: product files
+  // (deleted in name order, as NTFS lists them, and after "uninstall.exe"),
+  // subkeys of a product key (deleted from the last) and files of the
+  // Start-menu group.
+  void StageMore() {
+    const std::u16string media = FProduct + u"\\Video";
+    CreateDirectoryW(W(media), nullptr);
+    for (int i = 0; i < 2000; ++i) WriteBytes(media + u"\\m" + Pad(i) + u".mp3", "media");
+    for (int i = 0; i < 3000; ++i) MakeKey({HKEY_CLASSES_ROOT, u"QWV4.AVI\\shell\\v" + Pad(i)});
+    for (int i = 0; i < 1500; ++i) WriteBytes(FPrograms + u"\\Quillmoor\\g" + Pad(i) + u".lnk", "shortcut");
+  }
+  static std::u16string Pad(int i) {
+    const std::u16string n = IntToText(i);
+    return std::u16string(4 - n.size(), u'0') + n;
+  }
+  static DWORD Subkeys(const std::u16string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, W(path), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    DWORD n = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return n;
+  }
+  bool Reached(TCut cut) const {
+    switch (cut) {
+      case TCut::MidWalk:
+        return !FileExists(FProduct + u"\\Video\\m1000.mp3");
+      case TCut::AfterWalk:  // the last folder the walk deletes, in name order
+        return !FolderExists(FProduct + u"\\Video");
+      case TCut::MidRegistry:
+        return Subkeys(u"QWV4.AVI\\shell") < 1500;
+      case TCut::MidShortcuts:
+        return !FileExists(FPrograms + u"\\Quillmoor\\g0750.lnk");
+    }
+    return false;
+  }
+};
+std::string CutName(const ::testing::TestParamInfo<TCut>& info) {
+  static const char* const names[] = {"MidWalk", "AfterWalk", "MidRegistry", "MidShortcuts"};
+  return names[static_cast<int>(info.param)];
+}
+INSTANTIATE_TEST_SUITE_P(Cuts, UninstallInterrupted,
+                         ::testing::Values(TCut::MidWalk, TCut::AfterWalk, TCut::MidRegistry, TCut::MidShortcuts),
+                         CutName);
+
+// The copy ended from outside (the power goes, Task Manager, a crash): until
+// everything else has gone, "uninstall.exe" and the product's entry in the
+// list of installed programs stay, and running it again, as that list would,
+// ends as a removal that was never interrupted.
+TEST_P(UninstallInterrupted, RunningItAgainFinishesTheRemoval) {
+  Stage({});
+  StageMore();
+  HWND form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  HANDLE copy = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, FPid);
+  ASSERT_NE(copy, nullptr);
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  const DWORD start = GetTickCount();
+  bool reached = false;
+  while (!(reached = Reached(GetParam())) && GetTickCount() - start < 60000 &&
+         WaitForSingleObject(copy, 0) == WAIT_TIMEOUT)
+    Sleep(1);
+  TerminateProcess(copy, 1);
+  WaitForSingleObject(copy, 10000);
+  CloseHandle(copy);
+  WaitCopyEnd();
+  ASSERT_TRUE(reached) << "the copy ended before the point was reached";
+  EXPECT_TRUE(FileExists(FProduct + u"\\uninstall.exe"));
+  EXPECT_TRUE(KeyExists({HKEY_LOCAL_MACHINE, UninstallList + u"Quillmoor"}));
+
+  form = StartUninstaller();
+  ASSERT_NE(form, nullptr);
+  PressAndWaitEnd(form, idInsButton);
+  ExpectRemoved();
+  EXPECT_FALSE(KeyExists({HKEY_CLASSES_ROOT, u"QWV4.AVI"}));
+}
+
+}  // namespace

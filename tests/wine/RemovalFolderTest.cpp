@@ -53,7 +53,7 @@ class RemovalFolder : public ::testing::Test {
     SendMessageW(FForm.PB.Handle, PBM_SETPOS, 0, 0);
   }
   int Position() const { return static_cast<int>(SendMessageW(FForm.PB.Handle, PBM_GETPOS, 0, 0)); }
-  void Remove(const std::u16string& path) { FForm.DeleteFolder(path, TLinkRule::FollowTrustedLink); }
+  void Remove(const std::u16string& path) { FForm.DeleteFolder(path, TFolderRole::Product); }
   TMainForm FForm;
 };
 
@@ -62,7 +62,7 @@ class RemovalFolder : public ::testing::Test {
 class RemovalFolderWalks : public RemovalFolder, public ::testing::WithParamInterface<bool> {
  protected:
   std::int32_t Count(const std::u16string& path) { return GetParam() ? CountEntries(path, FKept) : CountEntries(path); }
-  void Delete(const std::u16string& path) { FForm.DeleteFolder(path, TLinkRule::FollowTrustedLink, &FKept); }
+  void Delete(const std::u16string& path) { FForm.DeleteFolder(path, TFolderRole::Product, &FKept); }
   TTreeListing FKept;
 };
 INSTANTIATE_TEST_SUITE_P(ListingKept, RemovalFolderWalks, ::testing::Bool());
@@ -96,6 +96,27 @@ TEST_P(RemovalFolderWalks, DeletesANestedTreeWithEveryAttributeAndCountsEachFile
   EXPECT_TRUE(FileExists(dir / u"sibling.txt"));
   EXPECT_EQ(GetFileAttributesW(W(dir.Path())), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
   SetFileAttributesW(W(dir.Path()), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The product's uninstaller at the top of its folder stays through the walk,
+// so that a removal ended midway can be run again; the last step takes it
+// and the folder, and the bar ends where a walk of everything would.
+TEST_F(RemovalFolder, TheUninstallerAtTheTopGoesLast) {
+  TScratchDir dir(u"last");
+  const std::u16string product = dir / u"product";
+  MakeDir(product);
+  MakeDir(product + u"\\sub");
+  MakeFile(product + u"\\sub\\uninstall.exe");  // not at the top: an ordinary file
+  MakeFile(product + u"\\Uninstall.EXE", FILE_ATTRIBUTE_READONLY);
+  MakeFile(product + u"\\a.dll");
+  FForm.DeleteFolder(product, TFolderRole::Product);
+  EXPECT_EQ(Position(), 2);
+  EXPECT_TRUE(FileExists(product + u"\\uninstall.exe"));
+  EXPECT_FALSE(FolderExists(product + u"\\sub"));
+  EXPECT_TRUE(RemoveFolderAgain(product, FForm.PB.Handle));
+  EXPECT_EQ(Position(), 3);
+  EXPECT_FALSE(FolderExists(product));
+  EXPECT_TRUE(RemoveFolderAgain(product, FForm.PB.Handle));  // nothing left: nothing to keep the entry for
 }
 
 TEST_F(RemovalFolder, CountsByTheProgressRule) {
@@ -165,11 +186,11 @@ TEST_F(RemovalFolder, AKeptListingServesOnlyTheFolderItLists) {
   }
   TTreeListing kept;
   EXPECT_EQ(CountEntries(dir / u"a", kept), 3);
-  FForm.DeleteFolder(dir / u"b", TLinkRule::FollowTrustedLink, &kept);  // another folder: listed anew
+  FForm.DeleteFolder(dir / u"b", TFolderRole::Product, &kept);  // another folder: listed anew
   EXPECT_FALSE(FolderExists(dir / u"b"));
   // The walk of a takes its listing: what came after the count stays.
   MakeFile(dir / u"a\\2.txt");
-  FForm.DeleteFolder(dir / u"a", TLinkRule::FollowTrustedLink, &kept);
+  FForm.DeleteFolder(dir / u"a", TFolderRole::Product, &kept);
   EXPECT_FALSE(FileExists(dir / u"a\\1.txt"));
   EXPECT_TRUE(FileExists(dir / u"a\\2.txt"));
   EXPECT_EQ(Position(), 2);
@@ -191,7 +212,7 @@ TEST_F(RemovalFolder, AKeptListingServesOnlyTheFolderItLists) {
     MakeDir(t + u"\\s1");
     MakeFile(t + u"\\s1\\new.txt");
     SetRange(1000);
-    FForm.DeleteFolder(t, TLinkRule::FollowTrustedLink, &listing);
+    FForm.DeleteFolder(t, TFolderRole::Product, &listing);
     EXPECT_FALSE(FolderExists(t)) << budget;
     EXPECT_EQ(Position(), 41) << budget;
     EXPECT_TRUE(FileExists(dir / u"s1-old\\" + std::u16string(30, u'n') + u"0"));
@@ -280,7 +301,7 @@ TEST_F(RemovalFolder, AProductFolderThatIsALinkIsFollowedOnlyToASafeFolderForAnA
   // stays too. The rule on owners is tested on the host.
   EXPECT_EQ(CountEntries(links + u"\\product"), 0);
   Remove(links + u"\\product");
-  RemoveFolderAgain(links + u"\\product");
+  RemoveFolderAgain(links + u"\\product", nullptr);
   EXPECT_TRUE(FileExists(moved + u"\\m.txt"));
   EXPECT_TRUE(FileExists(moved + u"\\sub\\m2.txt"));
   EXPECT_EQ(Position(), 0);

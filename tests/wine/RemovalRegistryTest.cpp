@@ -73,6 +73,10 @@ TEST_F(RemovalRegistry, RemovesTheProductsKeysWithTheirSubtreesAndNothingElse) {
     Create({HKEY_CLASSES_ROOT, u"QWV4.AVI\\shell\\verb" + std::u16string(1, u'A' + i % 26) + (i < 26 ? u"" : u"2")});
 
   FForm.CleanRegistry();
+  // The product's entry in the list of installed programs goes only in a
+  // step of its own, the removal's last.
+  EXPECT_TRUE(KeyExists({HKEY_LOCAL_MACHINE, Uninstall + u"QmTest Cleanup\\a\\b\\c"}));
+  FForm.RemoveUninstallEntry();
 
   for (const auto& k : removed) EXPECT_FALSE(KeyExists(k)) << Narrow(k.Path);
   for (const char16_t* product : {u"QWV4.AVI", u"KX2.AMR", u"QWV4.QWP"})
@@ -88,6 +92,7 @@ TEST_F(RemovalRegistry, RemovesTheProductsKeysWithTheirSubtreesAndNothingElse) {
 
   // Nothing left to remove: the same 337 attempts pass quietly.
   FForm.CleanRegistry();
+  FForm.RemoveUninstallEntry();
   for (const auto& k : kept) EXPECT_TRUE(KeyExists(k)) << Narrow(k.Path);
 }
 
@@ -97,6 +102,7 @@ TEST_F(RemovalRegistry, AnEmptyProductNameLeavesTheListOfInstalledPrograms) {
   for (const char16_t* name : {u"", u"\\", u"QmTest Other\\sub"}) {
     AppName = name;
     FForm.CleanRegistry();
+    FForm.RemoveUninstallEntry();
     EXPECT_TRUE(KeyExists({HKEY_LOCAL_MACHINE, Uninstall})) << Narrow(name);
     EXPECT_TRUE(KeyExists({HKEY_LOCAL_MACHINE, Uninstall + u"QmTest Other\\sub"})) << Narrow(name);
   }
