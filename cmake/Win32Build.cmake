@@ -30,8 +30,11 @@ set_target_properties(uninstall PROPERTIES OUTPUT_NAME uninstall)
 
 # The installer's tool checks a configuration with the program's own reader
 # and rules, so it links the program's code (unused parts are dropped).
+add_library(qm_config_check STATIC ${QM_CHECK_PORTABLE_SOURCES} ${QM_CHECK_WIN32_SOURCES})
+target_include_directories(qm_config_check PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+target_link_libraries(qm_config_check PUBLIC qm_program)
 add_executable(embed-config tools/embed-config/EmbedConfig.cpp)
-target_link_libraries(embed-config PRIVATE qm_program)
+target_link_libraries(embed-config PRIVATE qm_config_check)
 target_link_options(embed-config PRIVATE ${QM_WIN32_LINK})
 
 # The window driver of the demo and the end-to-end scripts.
@@ -73,7 +76,7 @@ set(QM_WINE_EXEC ${CMAKE_SOURCE_DIR}/tests/wine/wine-exec)
 add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/ScriptedServer.cpp
             tests/wine/WindowFixture.cpp)
 # The accessibility tests are oleacc's clients (the program loads it only when asked).
-target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest oleacc oleaut32)
+target_link_libraries(qm_wine_testlib PUBLIC qm_program qm_config_check GTest::gtest oleacc oleaut32)
 target_include_directories(qm_wine_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
 # A sealed prefix as a CTest fixture: set up before its tests, stopped after.

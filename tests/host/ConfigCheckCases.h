@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ConfigCheck.h"
+#include "embed-config/ConfigCheck.h"
 #include "base/Text.h"
 
 struct TCheckCase {

@@ -3,7 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/ConfigCheck.h"
+#include "embed-config/ConfigCheck.h"
+#include "embed-config/ConfigReport.h"
 #include "host/ConfigCheckCases.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "app/Application.h"
 #include "app/Config.h"
-#include "app/IniConfigSource.h"
+#include "embed-config/IniConfigSource.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
 #include "host/ConfigCheckCases.h"

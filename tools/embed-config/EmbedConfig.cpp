@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ConfigCheck.h"
-#include "app/IniConfigSource.h"
+#include "embed-config/ConfigCheck.h"
+#include "embed-config/ConfigReport.h"
+#include "embed-config/IniConfigSource.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
 

@@ -1,5 +1,5 @@
-#ifndef QM_APP_INICONFIGSOURCE_H
-#define QM_APP_INICONFIGSOURCE_H
+#ifndef QM_EMBEDCONFIG_INICONFIGSOURCE_H
+#define QM_EMBEDCONFIG_INICONFIGSOURCE_H
 
 // A configuration file for the configuration check, read through the
 // uninstaller's own reader (TIniFile, the platform's private-profile rules).
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/Config.h"
-#include "app/ConfigCheck.h"
+#include "embed-config/ConfigCheck.h"
 
 class TIniConfigSource : public TConfigSource {
  public:

@@ -1,4 +1,4 @@
-#include "app/IniConfigSource.h"
+#include "embed-config/IniConfigSource.h"
 
 #include "base/Win32Text.h"
 

@@ -1,5 +1,5 @@
-#ifndef QM_APP_CONFIGCHECK_H
-#define QM_APP_CONFIGCHECK_H
+#ifndef QM_EMBEDCONFIG_CONFIGCHECK_H
+#define QM_EMBEDCONFIG_CONFIGCHECK_H
 
 // What the uninstaller will read from a configuration and do with it: the
 // report embed-config gives before it embeds one. Portable: the file is read
@@ -90,14 +90,5 @@ struct TConfigReport {
 // with a warning for each thing it does less of than the file seems to ask and
 // an error for each value it refuses outright.
 TConfigReport CheckConfiguration(const TConfigSource& ini);
-
-// The report for people: what is read and done, then one line per finding
-// ("warning: [Section] Key: ..."), then the counts; lines end with CR LF.
-std::u16string FormatReportText(const TConfigReport& report, std::u16string_view config);
-
-// The report as one JSON object (UTF-8, one line) for build scripts; target
-// is empty for a check alone.
-std::string FormatReportJson(const TConfigReport& report, std::u16string_view config, std::u16string_view target,
-                             bool embedded);
 
 #endif
