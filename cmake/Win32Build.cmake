@@ -134,6 +134,14 @@ if(QM_WINE_TESTS)
     set_tests_properties(${QM_T}.RemovalSelfDeleteTest.${locale} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 300
                          RESOURCE_LOCK ${QM_T}prefix ENVIRONMENT "QM_LC_ALL=${locale}")
   endforeach()
+  # What a configuration reads as under our users' code pages (1251, 1250;
+  # 1252 is the default run's).
+  foreach(locale ru_RU.UTF-8 pl_PL.UTF-8)
+    add_test(NAME ${QM_T}.ConfigCheckTest.${locale} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR}
+             $<TARGET_FILE:ConfigCheckTest> --gtest_filter=ConfigEncoding.*)
+    set_tests_properties(${QM_T}.ConfigCheckTest.${locale} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 120
+                         RESOURCE_LOCK ${QM_T}prefix ENVIRONMENT "QM_LC_ALL=${locale}")
+  endforeach()
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     qm_wine_fixture(wine64 ${CMAKE_BINARY_DIR}/wine64 win64)
   endif()

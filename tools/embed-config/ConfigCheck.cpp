@@ -95,11 +95,61 @@ std::u16string PathRefusal(const std::u16string& path) {
   return {};
 }
 
+// The file as Windows reads it where Wine's reader reads more: no section at
+// all, or none of the one behind a UTF-8 mark (see ConfigEncoding.h).
+class TWindowsView : public TConfigSource {
+ public:
+  explicit TWindowsView(const TConfigSource& ini) : FIni(ini) {}
+  void HideEverything() { FNothing = true; }
+  void HideSection(std::u16string section) { FHidden = std::move(section); }
+
+  std::u16string ReadString(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& def) const override {
+    return Hidden(section) ? def : FIni.ReadString(section, key, def);
+  }
+  std::vector<std::u16string> ReadSection(const std::u16string& section) const override {
+    return Hidden(section) ? std::vector<std::u16string>() : FIni.ReadSection(section);
+  }
+  std::vector<std::u16string> ReadSectionNames() const override {
+    std::vector<std::u16string> names;
+    for (auto& name : FIni.ReadSectionNames())
+      if (!Hidden(name)) names.push_back(std::move(name));
+    return names;
+  }
+  std::size_t ValueLength(const std::u16string& section, const std::u16string& key) const override {
+    return Hidden(section) ? 0 : FIni.ValueLength(section, key);
+  }
+  std::string Bytes() const override { return FIni.Bytes(); }
+
+ private:
+  bool Hidden(const std::u16string& section) const {
+    return FNothing || (!FHidden.empty() && SameName(section, FHidden));
+  }
+  const TConfigSource& FIni;
+  bool FNothing = false;
+  std::u16string FHidden;
+};
+
+constexpr std::u16string_view SaveAsUtf16 =
+    u"; save the file as UTF-16 LE with a byte-order mark, which reads the same everywhere";
+
+// What the bytes read as under each of our users' code pages.
+std::u16string Readings(std::string_view bytes) {
+  std::u16string text;
+  for (const auto& page : UserCodePages) {
+    if (!text.empty()) text += u", ";
+    text +=
+        Quote(ReadInCodePage(bytes, page.CodePage)) + u" under " + IntToText(page.CodePage) + u" (" + page.Users + u")";
+  }
+  return text;
+}
+
 class TChecker {
  public:
-  explicit TChecker(const TConfigSource& ini) : FIni(ini) {}
+  explicit TChecker(const TConfigSource& ini) : FFile(ini) {}
 
   TConfigReport Run() {
+    CheckEncoding();
     ReadProduct();
     PlanFeedback();
     PlanFolder();
@@ -132,6 +182,40 @@ class TChecker {
                  IntToText(static_cast<std::int64_t>(value.size())));
     }
     return value;
+  }
+
+  // Text that reads by the user's code page is an error: our users have
+  // three of them. What Windows cannot read at all is read as nothing.
+  void CheckEncoding() {
+    const std::string bytes = FFile.Bytes();
+    const TConfigEncoding encoding = FReport.Encoding = DetectConfigEncoding(bytes);
+    if (encoding == TConfigEncoding::Utf16Be || encoding == TConfigEncoding::Utf16NoBom) {
+      FIni.HideEverything();
+      Add(TSeverity::Error, u"", u"",
+          (encoding == TConfigEncoding::Utf16Be
+               ? u"the file is UTF-16 BE, whose byte-order mark Windows does not recognise"
+               : u"the file holds NUL bytes and no byte-order mark (UTF-16 without its mark)") +
+              std::u16string(u": the uninstaller reads it as ANSI text and finds no section in it") +
+              std::u16string(SaveAsUtf16));
+      return;
+    }
+    if (!ReadsByCodePage(encoding)) return;
+    const auto name = [&](std::string_view s) {
+      return encoding == TConfigEncoding::Ansi ? ReadInCodePage(s, 1252) : Utf8ToUtf16(s);
+    };
+    if (std::string lost, line; SectionBehindUtf8Mark(bytes, lost, line)) {
+      FIni.HideSection(name(lost));
+      Add(TSeverity::Error, name(lost), u"",
+          u"is on the first line, behind a UTF-8 byte-order mark that Windows reads as text: " + Readings(line) +
+              u"; the line starts no section and none of its keys is read" + std::u16string(SaveAsUtf16));
+    }
+    for (const TCodePageText& t : CodePageDependentText(bytes)) {
+      std::u16string text = t.InName ? u"is a name that reads by the user's code page: "
+                                     : u"holds text that reads by the user's code page: ";
+      text += encoding == TConfigEncoding::Ansi ? u"the uninstaller reads "
+                                                : Quote(Utf8ToUtf16(t.Text)) + u" (UTF-8) reads as ";
+      Add(TSeverity::Error, name(t.Section), name(t.Key), text + Readings(t.Text) + std::u16string(SaveAsUtf16));
+    }
   }
 
   void ReadProduct() {
@@ -307,7 +391,8 @@ class TChecker {
     }
   }
 
-  const TConfigSource& FIni;
+  const TConfigSource& FFile;
+  TWindowsView FIni{FFile};
   TConfigReport FReport;
   std::vector<std::u16string> FShortcutSections;
 };

@@ -72,6 +72,7 @@ std::u16string FormatReportText(const TConfigReport& r, std::u16string_view conf
     t += u"\r\n";
   };
   line(u"Configuration:", config);
+  line(u"Encoding:", EncodingName(r.Encoding));
   line(u"Product:",
        (r.AppName.empty() ? u"(no name)" : r.AppName) + u", version " + (r.AppVer.empty() ? u"(none)" : r.AppVer));
   const TFeedbackPlan& f = r.Feedback;
@@ -114,8 +115,8 @@ std::u16string FormatReportText(const TConfigReport& r, std::u16string_view conf
   }
 
   for (const auto& finding : r.Findings) {
-    t += finding.Severity == TSeverity::Error ? u"error: [" : u"warning: [";
-    t += finding.Section + u"] ";
+    t += finding.Severity == TSeverity::Error ? u"error: " : u"warning: ";
+    if (!finding.Section.empty()) t += u"[" + finding.Section + u"] ";
     if (!finding.Key.empty()) t += finding.Key + u" ";
     t += finding.Text + u"\r\n";
   }
@@ -147,7 +148,7 @@ std::string FormatReportJson(const TConfigReport& r, std::u16string_view config,
   for (const auto& x : r.Findings)
     findings.push_back(TJsonObject()
                            .Str("severity", x.Severity == TSeverity::Error ? u"error" : u"warning")
-                           .Str("section", x.Section)
+                           .StrOrNull("section", x.Section, !x.Section.empty())
                            .StrOrNull("key", x.Key, !x.Key.empty())
                            .Str("message", x.Text)
                            .Close());
@@ -155,6 +156,7 @@ std::string FormatReportJson(const TConfigReport& r, std::u16string_view config,
       .Str("config", config)
       .StrOrNull("target", target, !target.empty())
       .Bool("embedded", embedded)
+      .Str("encoding", EncodingId(r.Encoding))
       .Raw("product", TJsonObject().Str("name", r.AppName).Str("version", r.AppVer).Close())
       .Raw("feedback", TJsonObject()
                            .Bool("invitation", f.Invitation)

@@ -25,6 +25,8 @@ class TIniConfigSource : public TConfigSource {
   std::vector<std::u16string> ReadSectionNames() const override;
   // The key's value read with a buffer that grows until nothing is cut: its length.
   std::size_t ValueLength(const std::u16string& section, const std::u16string& key) const override;
+  // The file's bytes; empty when it cannot be read.
+  std::string Bytes() const override;
 
  private:
   TIniFile FIni;

@@ -4,6 +4,7 @@
 # with the tool, not in the program.
 set(QM_CHECK_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ConfigCheck.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ConfigEncoding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConfigReport.cpp)
 set(QM_CHECK_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/IniConfigSource.cpp)
