@@ -179,9 +179,9 @@ if(QM_WINE_TESTS)
   set_tests_properties(demo.run PROPERTIES TIMEOUT 600)
 endif()
 
-# Optional parts kept in their own files: the benchmark harness and the
-# DLL-planting test's decoy libraries.
-foreach(part Bench Plant)
+# Optional parts kept in their own files: the benchmark harness, the
+# DLL-planting test's decoy libraries and what ships (Release).
+foreach(part Bench Plant Release)
   if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/${part}.cmake)
     include(${CMAKE_SOURCE_DIR}/cmake/${part}.cmake)
   endif()
