@@ -1,7 +1,5 @@
 #include "embed-config/ConfigReport.h"
 
-#include <algorithm>
-
 #include "base/Text.h"
 
 namespace {
