@@ -30,8 +30,11 @@ set_target_properties(uninstall PROPERTIES OUTPUT_NAME uninstall)
 
 # The installer's tool checks a configuration with the program's own reader
 # and rules, so it links the program's code (unused parts are dropped).
+add_library(qm_config_check STATIC ${QM_CHECK_PORTABLE_SOURCES} ${QM_CHECK_WIN32_SOURCES})
+target_include_directories(qm_config_check PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+target_link_libraries(qm_config_check PUBLIC qm_program)
 add_executable(embed-config tools/embed-config/EmbedConfig.cpp)
-target_link_libraries(embed-config PRIVATE qm_program)
+target_link_libraries(embed-config PRIVATE qm_config_check)
 target_link_options(embed-config PRIVATE ${QM_WIN32_LINK})
 
 # The window driver of the demo and the end-to-end scripts.
@@ -73,7 +76,7 @@ set(QM_WINE_EXEC ${CMAKE_SOURCE_DIR}/tests/wine/wine-exec)
 add_library(qm_wine_testlib STATIC tests/wine/WineTestSupport.cpp tests/wine/ScriptedServer.cpp
             tests/wine/WindowFixture.cpp)
 # The accessibility tests are oleacc's clients (the program loads it only when asked).
-target_link_libraries(qm_wine_testlib PUBLIC qm_program GTest::gtest oleacc oleaut32)
+target_link_libraries(qm_wine_testlib PUBLIC qm_program qm_config_check GTest::gtest oleacc oleaut32)
 target_include_directories(qm_wine_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
 # A sealed prefix as a CTest fixture: set up before its tests, stopped after.
@@ -131,6 +134,14 @@ if(QM_WINE_TESTS)
     set_tests_properties(${QM_T}.RemovalSelfDeleteTest.${locale} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 300
                          RESOURCE_LOCK ${QM_T}prefix ENVIRONMENT "QM_LC_ALL=${locale}")
   endforeach()
+  # What a configuration reads as under our users' code pages (1251, 1250;
+  # 1252 is the default run's).
+  foreach(locale ru_RU.UTF-8 pl_PL.UTF-8)
+    add_test(NAME ${QM_T}.ConfigCheckTest.${locale} COMMAND ${QM_WINE_EXEC} ${QM_WINE_DIR}
+             $<TARGET_FILE:ConfigCheckTest> --gtest_filter=ConfigEncoding.*)
+    set_tests_properties(${QM_T}.ConfigCheckTest.${locale} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 120
+                         RESOURCE_LOCK ${QM_T}prefix ENVIRONMENT "QM_LC_ALL=${locale}")
+  endforeach()
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     qm_wine_fixture(wine64 ${CMAKE_BINARY_DIR}/wine64 win64)
   endif()
@@ -168,9 +179,9 @@ if(QM_WINE_TESTS)
   set_tests_properties(demo.run PROPERTIES TIMEOUT 600)
 endif()
 
-# Optional parts kept in their own files: the benchmark harness and the
-# DLL-planting test's decoy libraries.
-foreach(part Bench Plant)
+# Optional parts kept in their own files: the benchmark harness, the
+# DLL-planting test's decoy libraries and what ships (Release).
+foreach(part Bench Plant Release)
   if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/${part}.cmake)
     include(${CMAKE_SOURCE_DIR}/cmake/${part}.cmake)
   endif()

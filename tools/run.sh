@@ -101,8 +101,11 @@ report() {
 echo "Before:"; report
 
 # --- The uninstaller ------------------------------------------------------------
-cd "$product"
-wine uninstall.exe >/dev/null 2>&1 &
+# Started as the installer's shortcut starts it, with the product folder as its
+# location and its current folder; this script stays where it is, in a folder
+# that remains (a shell whose folder the removal deletes complains at every
+# command it starts: "getcwd() failed").
+(cd "$product" && exec wine uninstall.exe >/dev/null 2>&1) &
 drv wait QW_Setup.exe 30000 || { echo "The relocated copy's window did not appear." >&2; exit 1; }
 echo "The copy in the temp folder shows: $(drv text QW_Setup.exe | tr -d '\r')"
 if [ -z "$had_display" ]; then
@@ -147,5 +150,4 @@ else
   echo "Use the window; the report follows when it closes."
   wineserver -w
 fi
-cd "$tools"
 echo "After:"; report

@@ -25,6 +25,7 @@ pkgs=(
   python3 python3-pil
   locales
   clang-tidy cppcheck clang-format
+  osslsigncode openssl
 )
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 

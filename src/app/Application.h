@@ -27,13 +27,20 @@ class TApplication {
   int MsgBox(const std::u16string& text, UINT flags);
   // The error box: the text with the full-stop rule, error icon, OK, Title.
   void ShowException(const std::u16string& message);
-  // Runs fn; an error that leaves it is shown in the error box.
+  // Runs fn; an error that leaves it is shown in the error box. Nothing leaves
+  // Guard: it stands where the system calls the program (window procedures),
+  // whose frames no exception may cross on i686. An error of a type the box
+  // does not know, or one of the box itself, ends here unshown.
   template <class F>
-  void Guard(F&& fn) {
+  void Guard(F&& fn) noexcept {
     try {
       fn();
     } catch (...) {
-      ShowCurrentException();
+      try {
+        ShowCurrentException();
+      } catch (...) {
+        // Nothing more can be done for it here.
+      }
     }
   }
   // Called while an exception is handled: shows a TError's text, "Out of

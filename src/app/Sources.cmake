@@ -1,9 +1,7 @@
 list(APPEND QM_PORTABLE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/IniNumber.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ConfigCheck.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/IniNumber.cpp)
 list(APPEND QM_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Config.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/IniConfigSource.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Responsive.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Startup.cpp)

@@ -47,6 +47,19 @@ HRESULT ReturnText(const std::u16string& text, BSTR* out) {
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+// A method's body at the system's edge: a client calls it through COM's
+// frames, which no exception may cross, so an error becomes an error code.
+template <class F>
+HRESULT AtEdge(F&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
 // VariantInit's work, without importing oleaut32 for it.
 void Clear(VARIANT* v) {
   v->vt = VT_EMPTY;
@@ -77,8 +90,7 @@ class TAccessibleObject final : public IAccessible {
     CoDisconnectObject(static_cast<IAccessible*>(this), 0);
   }
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) noexcept override {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (riid != __uuidof(IUnknown) && riid != __uuidof(IDispatch) && riid != __uuidof(IAccessible))
@@ -87,214 +99,256 @@ class TAccessibleObject final : public IAccessible {
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
-  ULONG STDMETHODCALLTYPE Release() override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++FRefs; }
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
     const ULONG refs = --FRefs;
     if (refs == 0) delete this;
     return refs;
   }
 
-  // IDispatch: clients call IAccessible directly; there is no type library.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+  // IUnknown and IDispatch do nothing that throws. IDispatch: clients call
+  // IAccessible directly; there is no type library.
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
     if (!count) return E_POINTER;
     *count = 0;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) noexcept override {
     return E_NOTIMPL;
   }
 
-  // IAccessible
+  // IAccessible: each method catches at its edge (AtEdge).
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
-    if (!parent) return E_POINTER;
-    *parent = nullptr;
-    if (!FSource) return CO_E_OBJNOTCONNECTED;
-    return FStandard ? FStandard->get_accParent(parent) : S_FALSE;
+    return AtEdge([&] {
+      if (!parent) return E_POINTER;
+      *parent = nullptr;
+      if (!FSource) return CO_E_OBJNOTCONNECTED;
+      return FStandard ? FStandard->get_accParent(parent) : S_FALSE;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    if (!FSource) return CO_E_OBJNOTCONNECTED;
-    *count = FSource->ChildCount() + static_cast<long>(WindowCount());
-    return S_OK;
+    return AtEdge([&] {
+      if (!count) return E_POINTER;
+      *count = 0;
+      if (!FSource) return CO_E_OBJNOTCONNECTED;
+      *count = FSource->ChildCount() + static_cast<long>(WindowCount());
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    long id = 0;
-    if (const HRESULT hr = Check(child, &id); hr != S_OK) return hr;
-    if (id == CHILDID_SELF) return E_INVALIDARG;
-    if (id <= FSource->ChildCount()) return S_FALSE;  // a simple element: the client asks this object
-    return WindowObject(WindowAt(id - FSource->ChildCount()), out);
+    return AtEdge([&] {
+      if (!out) return E_POINTER;
+      *out = nullptr;
+      long id = 0;
+      if (const HRESULT hr = Check(child, &id); hr != S_OK) return hr;
+      if (id == CHILDID_SELF) return E_INVALIDARG;
+      if (id <= FSource->ChildCount()) return S_FALSE;  // a simple element: the client asks this object
+      return WindowObject(WindowAt(id - FSource->ChildCount()), out);
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-    if (!name) return E_POINTER;
-    *name = nullptr;
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id != CHILDID_SELF) return ReturnText(FSource->Child(id).Name, name);
-    const std::u16string own = FSource->SelfName();
-    if (!own.empty() || !FStandard) return ReturnText(own, name);
-    return FStandard->get_accName(child, name);
+    return AtEdge([&] {
+      if (!name) return E_POINTER;
+      *name = nullptr;
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id != CHILDID_SELF) return ReturnText(FSource->Child(id).Name, name);
+      const std::u16string own = FSource->SelfName();
+      if (!own.empty() || !FStandard) return ReturnText(own, name);
+      return FStandard->get_accName(child, name);
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
-    if (!value) return E_POINTER;
-    *value = nullptr;
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id == CHILDID_SELF && FStandard) return FStandard->get_accValue(child, value);
-    return S_FALSE;
+    return AtEdge([&] {
+      if (!value) return E_POINTER;
+      *value = nullptr;
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id == CHILDID_SELF && FStandard) return FStandard->get_accValue(child, value);
+      return S_FALSE;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
-    if (!text) return E_POINTER;
-    *text = nullptr;
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id != CHILDID_SELF) return ReturnText(FSource->Child(id).Description, text);
-    return FStandard ? FStandard->get_accDescription(child, text) : S_FALSE;
+    return AtEdge([&] {
+      if (!text) return E_POINTER;
+      *text = nullptr;
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id != CHILDID_SELF) return ReturnText(FSource->Child(id).Description, text);
+      return FStandard ? FStandard->get_accDescription(child, text) : S_FALSE;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-    if (!role) return E_POINTER;
-    Clear(role);
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    const long own = id == CHILDID_SELF ? FSource->SelfRole() : FSource->Child(id).Role;
-    if (own == 0 && FStandard) return FStandard->get_accRole(child, role);
-    SetI4(role, own ? own : ROLE_SYSTEM_CLIENT);
-    return S_OK;
+    return AtEdge([&] {
+      if (!role) return E_POINTER;
+      Clear(role);
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      const long own = id == CHILDID_SELF ? FSource->SelfRole() : FSource->Child(id).Role;
+      if (own == 0 && FStandard) return FStandard->get_accRole(child, role);
+      SetI4(role, own ? own : ROLE_SYSTEM_CLIENT);
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    if (!state) return E_POINTER;
-    Clear(state);
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id == CHILDID_SELF) {
-      if (FStandard) return FStandard->get_accState(child, state);
-      SetI4(state, 0);
+    return AtEdge([&] {
+      if (!state) return E_POINTER;
+      Clear(state);
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id == CHILDID_SELF) {
+        if (FStandard) return FStandard->get_accState(child, state);
+        SetI4(state, 0);
+        return S_OK;
+      }
+      const TAccessibleChild c = FSource->Child(id);
+      long bits = c.Role == ROLE_SYSTEM_LINK ? STATE_SYSTEM_LINKED : STATE_SYSTEM_READONLY;
+      if (!c.Visible) bits |= STATE_SYSTEM_INVISIBLE;
+      if (c.Hot) bits |= STATE_SYSTEM_HOTTRACKED;
+      SetI4(state, bits);
       return S_OK;
-    }
-    const TAccessibleChild c = FSource->Child(id);
-    long bits = c.Role == ROLE_SYSTEM_LINK ? STATE_SYSTEM_LINKED : STATE_SYSTEM_READONLY;
-    if (!c.Visible) bits |= STATE_SYSTEM_INVISIBLE;
-    if (c.Hot) bits |= STATE_SYSTEM_HOTTRACKED;
-    SetI4(state, bits);
-    return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* help) override {
-    if (!help) return E_POINTER;
-    *help = nullptr;
-    return FSource ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    return AtEdge([&] {
+      if (!help) return E_POINTER;
+      *help = nullptr;
+      return FSource ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, long* topic) override {
-    if (!file || !topic) return E_POINTER;
-    *file = nullptr;
-    *topic = 0;
-    return FSource ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    return AtEdge([&] {
+      if (!file || !topic) return E_POINTER;
+      *file = nullptr;
+      *topic = 0;
+      return FSource ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* keys) override {
-    if (!keys) return E_POINTER;
-    *keys = nullptr;
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id == CHILDID_SELF && FStandard) return FStandard->get_accKeyboardShortcut(child, keys);
-    return S_FALSE;  // the painted parts take no keyboard focus
+    return AtEdge([&] {
+      if (!keys) return E_POINTER;
+      *keys = nullptr;
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id == CHILDID_SELF && FStandard) return FStandard->get_accKeyboardShortcut(child, keys);
+      return S_FALSE;  // the painted parts take no keyboard focus
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
-    if (!focus) return E_POINTER;
-    Clear(focus);
-    if (!FSource) return CO_E_OBJNOTCONNECTED;
-    // Only the window itself or one of its child windows can have it.
-    return FStandard ? FStandard->get_accFocus(focus) : S_FALSE;
+    return AtEdge([&] {
+      if (!focus) return E_POINTER;
+      Clear(focus);
+      if (!FSource) return CO_E_OBJNOTCONNECTED;
+      // Only the window itself or one of its child windows can have it.
+      return FStandard ? FStandard->get_accFocus(focus) : S_FALSE;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
-    if (!selection) return E_POINTER;
-    Clear(selection);
-    return FSource ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    return AtEdge([&] {
+      if (!selection) return E_POINTER;
+      Clear(selection);
+      return FSource ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
-    if (!action) return E_POINTER;
-    *action = nullptr;
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id == CHILDID_SELF) return FStandard ? FStandard->get_accDefaultAction(child, action) : S_FALSE;
-    return FSource->Child(id).HasDefaultAction ? ReturnText(AccessibleClick, action) : S_FALSE;
+    return AtEdge([&] {
+      if (!action) return E_POINTER;
+      *action = nullptr;
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id == CHILDID_SELF) return FStandard ? FStandard->get_accDefaultAction(child, action) : S_FALSE;
+      return FSource->Child(id).HasDefaultAction ? ReturnText(AccessibleClick, action) : S_FALSE;
+    });
   }
   HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id == CHILDID_SELF && FStandard) return FStandard->accSelect(flags, child);
-    return DISP_E_MEMBERNOTFOUND;
+    return AtEdge([&] {
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id == CHILDID_SELF && FStandard) return FStandard->accSelect(flags, child);
+      return DISP_E_MEMBERNOTFOUND;
+    });
   }
   HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
-    if (!left || !top || !width || !height) return E_POINTER;
-    *left = *top = *width = *height = 0;
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id == CHILDID_SELF) return FStandard ? FStandard->accLocation(left, top, width, height, child) : S_FALSE;
-    RECT r = FSource->Child(id).Bounds;
-    MapWindowPoints(FWnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    *left = r.left;
-    *top = r.top;
-    *width = r.right - r.left;
-    *height = r.bottom - r.top;
-    return S_OK;
+    return AtEdge([&] {
+      if (!left || !top || !width || !height) return E_POINTER;
+      *left = *top = *width = *height = 0;
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id == CHILDID_SELF) return FStandard ? FStandard->accLocation(left, top, width, height, child) : S_FALSE;
+      RECT r = FSource->Child(id).Bounds;
+      MapWindowPoints(FWnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+      *left = r.left;
+      *top = r.top;
+      *width = r.right - r.left;
+      *height = r.bottom - r.top;
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
-    if (!end) return E_POINTER;
-    Clear(end);
-    long id = 0;
-    if (const HRESULT hr = Check(start, &id); hr != S_OK) return hr;
-    const long count = FSource->ChildCount() + static_cast<long>(WindowCount());
-    long to = 0;
-    if (id == CHILDID_SELF) {
-      if (direction == NAVDIR_FIRSTCHILD)
-        to = 1;
-      else if (direction == NAVDIR_LASTCHILD)
-        to = count;
-      else
-        return FStandard ? FStandard->accNavigate(direction, start, end) : S_FALSE;
-    } else if (direction == NAVDIR_NEXT) {
-      to = id + 1;
-    } else if (direction == NAVDIR_PREVIOUS) {
-      to = id - 1;
-    } else if (direction == NAVDIR_FIRSTCHILD || direction == NAVDIR_LASTCHILD) {
-      return E_INVALIDARG;  // a part has no children
-    }
-    if (to < 1 || to > count) return S_FALSE;
-    return ChildVariant(to, end);
+    return AtEdge([&] {
+      if (!end) return E_POINTER;
+      Clear(end);
+      long id = 0;
+      if (const HRESULT hr = Check(start, &id); hr != S_OK) return hr;
+      const long count = FSource->ChildCount() + static_cast<long>(WindowCount());
+      long to = 0;
+      if (id == CHILDID_SELF) {
+        if (direction == NAVDIR_FIRSTCHILD)
+          to = 1;
+        else if (direction == NAVDIR_LASTCHILD)
+          to = count;
+        else
+          return FStandard ? FStandard->accNavigate(direction, start, end) : S_FALSE;
+      } else if (direction == NAVDIR_NEXT) {
+        to = id + 1;
+      } else if (direction == NAVDIR_PREVIOUS) {
+        to = id - 1;
+      } else if (direction == NAVDIR_FIRSTCHILD || direction == NAVDIR_LASTCHILD) {
+        return E_INVALIDARG;  // a part has no children
+      }
+      if (to < 1 || to > count) return S_FALSE;
+      return ChildVariant(to, end);
+    });
   }
   HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* hit) override {
-    if (!hit) return E_POINTER;
-    Clear(hit);
-    if (!FSource) return CO_E_OBJNOTCONNECTED;
-    POINT pt{x, y};
-    ScreenToClient(FWnd, &pt);
-    RECT client{};
-    GetClientRect(FWnd, &client);
-    if (!PtInRect(&client, pt)) return S_FALSE;
-    // Child windows cover the painted parts.
-    HWND over = ChildWindowFromPointEx(FWnd, pt, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
-    if (over && over != FWnd) {
-      hit->vt = VT_DISPATCH;
-      return WindowObject(over, &hit->pdispVal);
-    }
-    SetI4(hit, FSource->ChildAt(pt));
-    return S_OK;
+    return AtEdge([&] {
+      if (!hit) return E_POINTER;
+      Clear(hit);
+      if (!FSource) return CO_E_OBJNOTCONNECTED;
+      POINT pt{x, y};
+      ScreenToClient(FWnd, &pt);
+      RECT client{};
+      GetClientRect(FWnd, &client);
+      if (!PtInRect(&client, pt)) return S_FALSE;
+      // Child windows cover the painted parts.
+      HWND over = ChildWindowFromPointEx(FWnd, pt, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+      if (over && over != FWnd) {
+        hit->vt = VT_DISPATCH;
+        return WindowObject(over, &hit->pdispVal);
+      }
+      SetI4(hit, FSource->ChildAt(pt));
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
-    long id = 0;
-    if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
-    if (id == CHILDID_SELF) return FStandard ? FStandard->accDoDefaultAction(child) : DISP_E_MEMBERNOTFOUND;
-    const TAccessibleChild c = FSource->Child(id);
-    if (!c.HasDefaultAction) return DISP_E_MEMBERNOTFOUND;
-    if (!c.Visible) return E_FAIL;  // a hidden part cannot be clicked either
-    FSource->DoDefaultAction(id);
-    return S_OK;
+    return AtEdge([&] {
+      long id = 0;
+      if (const HRESULT hr = CheckElement(child, &id); hr != S_OK) return hr;
+      if (id == CHILDID_SELF) return FStandard ? FStandard->accDoDefaultAction(child) : DISP_E_MEMBERNOTFOUND;
+      const TAccessibleChild c = FSource->Child(id);
+      if (!c.HasDefaultAction) return DISP_E_MEMBERNOTFOUND;
+      if (!c.Visible) return E_FAIL;  // a hidden part cannot be clicked either
+      FSource->DoDefaultAction(id);
+      return S_OK;
+    });
   }
-  HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) noexcept override { return E_NOTIMPL; }
 
  private:
   ~TAccessibleObject() {

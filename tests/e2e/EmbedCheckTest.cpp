@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/IniConfigSource.h"
+#include "embed-config/ConfigReport.h"
+#include "embed-config/IniConfigSource.h"
 #include "base/Win32Text.h"
 #include "removal/ProductKeys.h"
 #include "ui/ControlIds.h"

@@ -2,13 +2,15 @@
 #define QM_TESTS_CONFIGCHECKCASES_H
 
 // Configurations and what the check must find in each, as "warning [Section]
-// Key" or "error [Section] Key". Read natively through a model of the
-// private-profile reader and, under Wine, through the uninstaller's own.
+// Key", "error [Section] Key" or "error" (the whole file). Read natively
+// through a model of the private-profile reader and, under Wine, through the
+// uninstaller's own. The file's bytes are as written here: UTF-8, unless a
+// case says otherwise.
 
 #include <string>
 #include <vector>
 
-#include "app/ConfigCheck.h"
+#include "embed-config/ConfigCheck.h"
 #include "base/Text.h"
 
 struct TCheckCase {
@@ -23,6 +25,17 @@ inline const std::string SampleIni =
     "StartName=Quillmoor\r\n\r\n[Uninstall]\r\nQuestion=1\r\n\r\n[Shortcuts]\r\nDesktop=ShortcutDesktop\r\n"
     "SendTo=ShortcutSendTo\r\n\r\n[ShortcutDesktop]\r\nFileName=Quillmoor.exe\r\nName=Quillmoor\r\nInto=0\r\n\r\n"
     "[ShortcutSendTo]\r\nFileName=Quillmoor.exe\r\nName=Quillmoor playlist\r\nInto=2\r\n";
+
+// The UTF-8 text as UTF-16 LE or BE after its byte-order mark.
+inline std::string Utf16Bytes(const std::string& utf8, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t c : Utf8ToUtf16(utf8)) {
+    const char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
 
 inline std::vector<TCheckCase> CheckCases() {
   // A product, its folder and one desktop shortcut: nothing to find.
@@ -95,6 +108,26 @@ inline std::vector<TCheckCase> CheckCases() {
       {"misspelt key and section",
        info + "StratName=Qm\r\n" + path + "[Shortcut]\r\nS=Desk\r\n",
        {"warning [Information] StratName", "warning [Shortcut]"}},
+      // Encodings: only text that reads by the user's code page is an error.
+      {"UTF-16 LE with its mark", Utf16Bytes("[Information]\r\nAppName=Квиллмур Тест\r\n" + path), {}},
+      {"UTF-8 without a mark", "[Information]\r\nAppName=Квиллмур Тест\r\n" + path, {"error [Information] AppName"}},
+      {"ANSI",
+       "[Information]\r\nAppName=\xCA\xE2\xE8\xEB\xEB\xEC\xF3\xF0 \xD2\xE5\xF1\xF2\r\n" + path,
+       {"error [Information] AppName"}},
+      {"UTF-8 key name",
+       info + path + "[Shortcuts]\r\nРабочий стол=Desk\r\n[Desk]\r\nName=Qm\r\nInto=0\r\n",
+       {"error [Shortcuts] Рабочий стол"}},
+      {"non-ASCII text in a comment", info + "; Квиллмур\r\n" + path, {}},
+      {"UTF-8 mark on a blank first line", "\xEF\xBB\xBF\r\n" + info + path, {}},
+      {"UTF-8 mark before the first section",
+       "\xEF\xBB\xBF[Information]\r\nAppName=Квиллмур\r\n" + path,
+       {"error [Information]", "warning [Information] AppName"}},
+      {"UTF-16 BE",
+       Utf16Bytes(info + path, true),
+       {"error", "warning [Information] AppName", "warning [Uninstall] Path"}},
+      {"UTF-16 LE without its mark",
+       Utf16Bytes(info + path).substr(2),
+       {"error", "warning [Information] AppName", "warning [Uninstall] Path"}},
       {"key of Shortcuts written twice",
        info + path +
            "[Shortcuts]\r\nS=Desk\r\nS=Send\r\n[Desk]\r\nName=Qm\r\nInto=0\r\n[Send]\r\nName=Qm\r\nInto=2\r\n",
@@ -104,7 +137,8 @@ inline std::vector<TCheckCase> CheckCases() {
 
 // A finding as the cases write it.
 inline std::string Brief(const TFinding& f) {
-  return std::string(f.Severity == TSeverity::Error ? "error [" : "warning [") + Utf16ToUtf8(f.Section) + "]" +
+  return std::string(f.Severity == TSeverity::Error ? "error" : "warning") +
+         (f.Section.empty() ? "" : " [" + Utf16ToUtf8(f.Section) + "]") +
          (f.Key.empty() ? "" : " " + Utf16ToUtf8(f.Key));
 }
 

@@ -3,18 +3,28 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/ConfigCheck.h"
+#include "embed-config/ConfigCheck.h"
+#include "embed-config/ConfigReport.h"
 #include "host/ConfigCheckCases.h"
 
 namespace {
 
 // INI text read the private-profile way: names in any letter case, blanks
 // around names and values dropped, the first section and key of a name win,
-// values cut to 2047 characters.
+// values cut to 2047 characters. As Windows' reader: UTF-16 LE after its mark,
+// anything else in the ANSI code page (1252 here, as the Wine tests have it).
 class TIniText : public TConfigSource {
  public:
-  explicit TIniText(const std::string& text) {
-    for (const auto& raw : SplitLines(Utf8ToUtf16(text))) {
+  explicit TIniText(const std::string& bytes) : FBytes(bytes) {
+    std::u16string text;
+    if (bytes.starts_with("\xFF\xFE")) {
+      for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text +=
+            static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    } else {
+      text = ReadInCodePage(bytes, 1252);
+    }
+    for (const auto& raw : SplitLines(text)) {
       const std::u16string line = Trim(raw);
       if (line.starts_with(u'[')) {
         FSections.push_back({Trim(line.substr(1, line.find(u']') - 1)), {}});
@@ -43,6 +53,7 @@ class TIniText : public TConfigSource {
     const auto* value = Find(section, key);
     return value ? value->size() : 0;
   }
+  std::string Bytes() const override { return FBytes; }
 
  private:
   struct TSection {
@@ -60,6 +71,7 @@ class TIniText : public TConfigSource {
         if (LowerAscii(k.first) == LowerAscii(key)) return &k.second;
     return nullptr;
   }
+  std::string FBytes;
   std::vector<TSection> FSections;
 };
 
@@ -87,6 +99,7 @@ TEST(ConfigCheck, ReportsForPeopleAndForScripts) {
   const TConfigReport sample = CheckConfiguration(TIniText(SampleIni));
   EXPECT_EQ(FormatReportText(sample, u"unin.ini"),
             u"Configuration: unin.ini\r\n"
+            u"Encoding:      ASCII, which reads the same under every code page\r\n"
             u"Product:       Quillmoor, version 4.5.1\r\n"
             u"Invitation:    shown\r\n"
             u"Feedback:      posted to http://127.0.0.1:8765/feedback.php\r\n"
@@ -102,7 +115,7 @@ TEST(ConfigCheck, ReportsForPeopleAndForScripts) {
             u"No warnings, no errors.\r\n");
   EXPECT_EQ(
       FormatReportJson(sample, u"C:\\cfg\\unin.ini", u"", false),
-      R"({"config":"C:\\cfg\\unin.ini","target":null,"embedded":false,)"
+      R"({"config":"C:\\cfg\\unin.ini","target":null,"embedded":false,"encoding":"ascii",)"
       R"("product":{"name":"Quillmoor","version":"4.5.1"},)"
       R"("feedback":{"invitation":true,"url":"http://127.0.0.1:8765/feedback.php","postable":true,)"
       R"("reason":null,"scheme":"http","host":"127.0.0.1","port":8765,"target":"/feedback.php"},)"
@@ -117,7 +130,7 @@ TEST(ConfigCheck, ReportsForPeopleAndForScripts) {
 
   // Findings, and quotes, backslashes, control and non-ASCII characters in values.
   const TConfigReport odd = CheckConfiguration(
-      TIniText("[Information]\r\nAppName=Q\"m\x01\\x\r\nAppVer=\xC3\xA9\r\n[Uninstall]\r\nPath=rel\r\n"));
+      TIniText(Utf16Bytes("[Information]\r\nAppName=Q\"m\x01\\x\r\nAppVer=\xC3\xA9\r\n[Uninstall]\r\nPath=rel\r\n")));
   const std::u16string text = FormatReportText(odd, u"c.ini");
   for (const char16_t* line : {u"Folder:        none (the folder-safety check refuses \"rel\")\r\n",
                                u"error: [Uninstall] Path \"rel\" is not a full path: the folder-safety check "
@@ -130,6 +143,27 @@ TEST(ConfigCheck, ReportsForPeopleAndForScripts) {
         R"("folder":{"from":"Path","path":"rel","deleted":false,"registryKey":null})",
         R"({"severity":"error","section":"Uninstall","key":"Path","message":"\"rel\" is not a full path)"})
     EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
+
+  // Text that reads by the user's code page: what each of our users' systems makes of it.
+  const std::string name = "[Information]\r\nAppName=Квиллмур Тест\r\n";
+  const std::u16string utf8 = FormatReportText(CheckConfiguration(TIniText(name)), u"c.ini");
+  for (const char16_t* part :
+       {u"Encoding:      UTF-8 without a byte-order mark, read in the user's ANSI code page\r\n",
+        u"error: [Information] AppName holds text that reads by the user's code page: \"Квиллмур Тест\" (UTF-8) "
+        u"reads as \"РљРІРёР»Р»РјСѓСЂ РўРµСЃС‚\" under 1251 (Russian, Ukrainian), \"ĐšĐ˛Đ¸",
+        u"under 1250 (Polish), \"ÐšÐ²Ð¸",
+        u"under 1252 (English, Dutch); save the file as UTF-16 LE with a byte-order mark, which reads the same "
+        u"everywhere\r\n"})
+    EXPECT_NE(utf8.find(part), std::u16string::npos) << Utf16ToUtf8(part) << "\n" << Utf16ToUtf8(utf8);
+  const std::u16string ansi = FormatReportText(
+      CheckConfiguration(TIniText("[Information]\r\nAppName=\xCA\xE2\xE8\xEB\xEB\xEC\xF3\xF0\r\n")), u"c.ini");
+  EXPECT_NE(ansi.find(u"AppName holds text that reads by the user's code page: the uninstaller reads \"Квиллмур\" "
+                      u"under 1251 (Russian, Ukrainian), \"Ęâčëëěóđ\" under 1250 (Polish), \"Êâèëëìóð\" under 1252"),
+            std::u16string::npos)
+      << Utf16ToUtf8(ansi);
+  EXPECT_NE(FormatReportJson(CheckConfiguration(TIniText(Utf16Bytes(name, true))), u"c.ini", u"", false)
+                .find(R"("encoding":"utf-16be",)"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -10,13 +10,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "app/Application.h"
 #include "app/Config.h"
 #include "app/Responsive.h"
+#include "base/Error.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
+#include "ui/Accessible.h"
 #include "ui/Main.h"
 #include "wine/WindowFixture.h"
 #include "wine/WineTestSupport.h"
@@ -354,6 +359,77 @@ TEST(AccessibleClient, ReadsThePanelAndClicksPolski) {
     EXPECT_EQ(acc->accDoDefaultAction(Id(polski)), S_OK);
   }
   CoUninitialize();
+}
+
+// A source whose answers fail, as they might when memory runs out.
+class TFailingSource : public TAccessibleSource {
+ public:
+  std::function<void()> Fail;  // throws
+  long ChildCount() const override { return 2; }
+  TAccessibleChild Child(long) const override {
+    Fail();
+    return {};
+  }
+  long ChildAt(POINT) const override {
+    Fail();
+    return 0;
+  }
+  void DoDefaultAction(long) override {}
+};
+
+TFailingSource FailingSource;
+TAccessibleHost* FailingHost = nullptr;
+
+LRESULT CALLBACK FailingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_GETOBJECT && FailingHost)
+    if (const LRESULT object = FailingHost->Answer(wnd, wp, lp, FailingSource)) return object;
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+// What the system calls lets no error out: a failing accessible object
+// answers with an error code, and the window procedures' guard shows what it
+// can and swallows the rest.
+TEST(SystemEdge, ErrorsBecomeErrorCodesOrAreShown) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &FailingProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"QmFailingAccessible";
+  RegisterClassW(&wc);
+  HWND wnd =
+      CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(wnd, nullptr);
+  {
+    TAccessibleHost host;
+    FailingHost = &host;
+    TAcc acc;
+    ASSERT_EQ(AccessibleObjectFromWindow(wnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, acc.Receive()), S_OK);
+    BSTR name = nullptr;
+    VARIANT v{};
+    long x = 0, y = 0, w = 0, h = 0;
+    FailingSource.Fail = [] { throw std::bad_alloc(); };
+    EXPECT_EQ(acc->get_accName(Id(1), &name), E_OUTOFMEMORY);
+    EXPECT_EQ(acc->get_accRole(Id(2), &v), E_OUTOFMEMORY);
+    FailingSource.Fail = [] { throw TError(u"the part is gone"); };
+    EXPECT_EQ(acc->accLocation(&x, &y, &w, &h, Id(1)), E_FAIL);
+    EXPECT_EQ(acc->accHitTest(20, 20, &v), E_FAIL);
+    EXPECT_EQ(name, nullptr);
+    FailingHost = nullptr;
+  }
+  DestroyWindow(wnd);
+
+  std::u16string shown;
+  Application.MessageBoxHook = [&](const std::u16string& text, const std::u16string&, UINT) {
+    shown = text;
+    return IDOK;
+  };
+  EXPECT_NO_THROW(Application.Guard([] { throw TError(u"Shown"); }));
+  EXPECT_EQ(shown, u"Shown.");
+  EXPECT_NO_THROW(Application.Guard([] { throw 42; }));  // no error of ours
+  Application.MessageBoxHook = [](const std::u16string&, const std::u16string&, UINT) -> int {
+    throw std::bad_alloc();  // the error box itself fails
+  };
+  EXPECT_NO_THROW(Application.Guard([] { throw TError(u"Lost"); }));
+  Application.MessageBoxHook = nullptr;
 }
 
 }  // namespace

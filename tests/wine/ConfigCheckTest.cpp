@@ -13,7 +13,7 @@
 
 #include "app/Application.h"
 #include "app/Config.h"
-#include "app/IniConfigSource.h"
+#include "embed-config/IniConfigSource.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
 #include "host/ConfigCheckCases.h"
@@ -120,6 +120,25 @@ TEST_F(ConfigCheck, TheUninstallerDoesWhatTheReportSays) {
     }
     ExpectShortcutsAsReported(r, file);
   }
+}
+
+// What the check says each of our users reads is what the reader gives under
+// their code page (this test runs under each of their locales as well): every
+// byte above 0x7F, in a file without a mark; a file with the UTF-16 LE mark
+// reads as written under every one.
+TEST(ConfigEncoding, TheReaderReadsWhatTheCheckSays) {
+  TScratchDir dir(u"config-encoding");
+  std::string high;
+  for (int b = 0x80; b <= 0xFF; ++b) high += static_cast<char>(b);
+  const std::u16string ansi = dir / u"ansi.ini", utf16 = dir / u"utf16.ini";
+  WriteBytes(ansi, "[Information]\r\nAppName=<" + high + ">\r\n");
+  WriteBytes(utf16, Utf16Bytes("[Information]\r\nAppName=Квиллмур Łódź Ærø\r\n"));
+  const int codePage = static_cast<int>(GetACP());
+  ASSERT_TRUE(codePage == 1250 || codePage == 1251 || codePage == 1252) << codePage;
+  EXPECT_EQ(Narrow(TIniFile(ansi).ReadString(u"Information", u"AppName", u"")),
+            Narrow(u"<" + ReadInCodePage(high, codePage) + u">"));
+  EXPECT_EQ(TIniFile(utf16).ReadString(u"Information", u"AppName", u""), u"Квиллмур Łódź Ærø");
+  EXPECT_EQ(CheckConfiguration(TIniConfigSource(utf16)).Encoding, TConfigEncoding::Utf16Le);
 }
 
 }  // namespace

@@ -103,6 +103,7 @@ TEST(EmbedConfig, CheckSaysWhatTheUninstallerWillDo) {
   run = RunEmbedConfig(u"--check " + Quoted(dir / u"wrong.ini"));
   EXPECT_EQ(run.Code, 3);
   EXPECT_TRUE(Has(run.Out, "error: [Information] StartName \"\xC3\xA9\\x\" is not a plain name")) << run.Out;
+  EXPECT_TRUE(Has(run.Out, "Encoding:      UTF-16 LE with a byte-order mark, which reads the same")) << run.Out;
 
   EXPECT_EQ(RunEmbedConfig(u"--check").Code, 2);
   EXPECT_EQ(RunEmbedConfig(u"--check a.ini b.ini").Code, 2);

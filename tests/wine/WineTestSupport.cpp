@@ -127,7 +127,8 @@ void MakeConfiguredExe(const std::u16string& path, const std::string& ini) {
   CopyOrDie(TestExeDir() + u"uninstall.exe", path);
   const std::u16string iniPath = path + u".ini";
   WriteBytes(iniPath, ini);
-  ASSERT_EQ(RunAndWait(TestExeDir() + u"embed-config.exe", u"\"" + path + u"\" \"" + iniPath + u"\""), 0);
+  // Forced: a test stages whatever bytes it needs, also ones the check refuses.
+  ASSERT_EQ(RunAndWait(TestExeDir() + u"embed-config.exe", u"--force \"" + path + u"\" \"" + iniPath + u"\""), 0);
   DeleteFileW(W(iniPath));
 }
 

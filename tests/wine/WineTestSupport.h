@@ -74,7 +74,8 @@ void CopyOrDie(const std::u16string& from, const std::u16string& to);
 int RunAndWait(const std::u16string& exe, const std::u16string& args, DWORD timeoutMs = 60000);
 // Starts a program; returns its process handle.
 HANDLE Start(const std::u16string& exe, const std::u16string& args = u"");
-// Copies uninstall.exe (beside the tests) to path with config embedded by embed-config.
+// Copies uninstall.exe (beside the tests) to path with config embedded by embed-config
+// (forced: whatever the check says of it).
 void MakeConfiguredExe(const std::u16string& path, const std::string& ini);
 
 // Waits until pred() holds; false on time-out.

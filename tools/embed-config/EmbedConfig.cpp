@@ -7,6 +7,9 @@
 //
 //   embed-config [--force] [--json] TARGET.exe CONFIG.ini
 //   embed-config --check [--json] CONFIG.ini
+//
+// A signed target is refused: the resource would lie inside what the
+// signature covers. Embed first, then sign.
 
 #include <windows.h>
 
@@ -14,8 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ConfigCheck.h"
-#include "app/IniConfigSource.h"
+#include "embed-config/ConfigCheck.h"
+#include "embed-config/ConfigReport.h"
+#include "embed-config/IniConfigSource.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
 
@@ -62,9 +66,34 @@ bool IsPeImage(const std::vector<char>& b) {
   return off <= b.size() - 4 && b[off] == 'P' && b[off + 1] == 'E' && b[off + 2] == 0 && b[off + 3] == 0;
 }
 
+// The size of the image's certificate table (the security directory, where an
+// Authenticode signature lives); 0 for an unsigned image. b is a PE image.
+DWORD CertificateTableSize(const std::vector<char>& b) {
+  const auto read = [&](size_t at, auto& value) {
+    if (at + sizeof(value) > b.size()) return false;
+    memcpy(&value, &b[at], sizeof(value));
+    return true;
+  };
+  DWORD pe = 0, count = 0, address = 0, size = 0;
+  WORD magic = 0;
+  if (!read(0x3C, pe) || !read(pe + 24, magic)) return 0;
+  // The data directories follow the optional header's fixed part, preceded by their count.
+  const size_t directories = pe + 24 + (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? 112 : 96);
+  const size_t entry = directories + IMAGE_DIRECTORY_ENTRY_SECURITY * 8;
+  if (!read(directories - 4, count) || count <= IMAGE_DIRECTORY_ENTRY_SECURITY || !read(entry, address) ||
+      !read(entry + 4, size))
+    return 0;
+  return address ? size : 0;
+}
+
+// A callback of the system: nothing may leave it.
 BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD lang, LONG_PTR param) {
-  reinterpret_cast<std::vector<WORD>*>(param)->push_back(lang);
-  return TRUE;
+  try {
+    reinterpret_cast<std::vector<WORD>*>(param)->push_back(lang);
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
 }
 
 // The languages of the copies of LIST/UNIN the image holds now.
@@ -136,8 +165,9 @@ int Usage() {
            L"Writes CONFIG.ini into TARGET.exe as the resource UNIN of type LIST, after a check that\n"
            L"reports what the uninstaller will read and do. A configuration with errors is not\n"
            L"embedded unless --force is given; --check only reports; --json reports as one JSON object.\n"
+           L"A signed target is refused (embed first, then sign); --force embeds anyway and voids its signature.\n"
            L"Exit code: 0 done (warnings allowed), 1 a file could not be read or written, 2 usage,\n"
-           L"3 the configuration has errors (nothing written).\n");
+           L"3 the configuration has errors, 4 the target is signed (nothing written either time).\n");
   return 2;
 }
 
@@ -194,7 +224,21 @@ int wmain(int argc, wchar_t** argv) {
              target.c_str());
     return 3;
   }
+  // Embedding changes the image that the signature covers: the release
+  // order is build, check, embed, sign, verify.
+  const bool isSigned = CertificateTableSize(image) != 0;
+  if (isSigned && !force) {
+    if (json) printJson(false);
+    fwprintf(stderr,
+             L"embed-config: %ls carries an Authenticode signature, which embedding would break: embed the "
+             L"configuration first, then sign. %ls is unchanged (--force embeds anyway and leaves the signature "
+             L"void)\n",
+             target.c_str(), target.c_str());
+    return 4;
+  }
   const int rc = EmbedInto(target, ini);
+  if (rc == 0 && isSigned)
+    fwprintf(stderr, L"embed-config: the signature of %ls is now void: sign it again\n", target.c_str());
   if (json) {
     printJson(rc == 0);
   } else if (rc == 0) {

@@ -1,5 +1,6 @@
-#include "app/IniConfigSource.h"
+#include "embed-config/IniConfigSource.h"
 
+#include "base/ScopedHandle.h"
 #include "base/Win32Text.h"
 
 std::u16string TIniConfigSource::ReadString(const std::u16string& section, const std::u16string& key,
@@ -22,4 +23,14 @@ std::size_t TIniConfigSource::ValueLength(const std::u16string& section, const s
     if (n + 1 < buf.size()) return n;
     buf.resize(buf.size() * 4);
   }
+}
+
+std::string TIniConfigSource::Bytes() const {
+  TFileHandle file(CreateFileW(W(FIni.FileName()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+  std::string bytes;
+  char buf[65536];
+  DWORD got = 0;
+  while (file.IsValid() && ReadFile(file.Get(), buf, sizeof(buf), &got, nullptr) && got) bytes.append(buf, got);
+  return bytes;
 }

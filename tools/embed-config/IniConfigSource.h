@@ -1,5 +1,5 @@
-#ifndef QM_APP_INICONFIGSOURCE_H
-#define QM_APP_INICONFIGSOURCE_H
+#ifndef QM_EMBEDCONFIG_INICONFIGSOURCE_H
+#define QM_EMBEDCONFIG_INICONFIGSOURCE_H
 
 // A configuration file for the configuration check, read through the
 // uninstaller's own reader (TIniFile, the platform's private-profile rules).
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/Config.h"
-#include "app/ConfigCheck.h"
+#include "embed-config/ConfigCheck.h"
 
 class TIniConfigSource : public TConfigSource {
  public:
@@ -25,6 +25,8 @@ class TIniConfigSource : public TConfigSource {
   std::vector<std::u16string> ReadSectionNames() const override;
   // The key's value read with a buffer that grows until nothing is cut: its length.
   std::size_t ValueLength(const std::u16string& section, const std::u16string& key) const override;
+  // The file's bytes; empty when it cannot be read.
+  std::string Bytes() const override;
 
  private:
   TIniFile FIni;

@@ -1,16 +1,19 @@
-#ifndef QM_APP_CONFIGCHECK_H
-#define QM_APP_CONFIGCHECK_H
+#ifndef QM_EMBEDCONFIG_CONFIGCHECK_H
+#define QM_EMBEDCONFIG_CONFIGCHECK_H
 
 // What the uninstaller will read from a configuration and do with it: the
 // report embed-config gives before it embeds one. Portable: the file is read
 // through TConfigSource, which the Win32 side binds to the very reader the
-// uninstaller uses (TIniFile).
+// uninstaller uses (TIniFile), and its encoding from its bytes: where the
+// reader of Wine differs from that of Windows, the check follows Windows.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "embed-config/ConfigEncoding.h"
 
 // A configuration file as the uninstaller's private-profile reader sees it.
 class TConfigSource {
@@ -26,6 +29,8 @@ class TConfigSource {
   virtual std::vector<std::u16string> ReadSectionNames() const = 0;
   // The length of the key's value before the reader cuts it; 0 when absent.
   virtual std::size_t ValueLength(const std::u16string& section, const std::u16string& key) const = 0;
+  // The file's bytes as stored.
+  virtual std::string Bytes() const = 0;
 };
 
 enum class TSeverity { Warning, Error };
@@ -33,8 +38,8 @@ enum class TSeverity { Warning, Error };
 // One thing the uninstaller does differently from what the file seems to ask.
 struct TFinding {
   TSeverity Severity = TSeverity::Warning;
-  std::u16string Section;
-  std::u16string Key;  // empty for a finding about a whole section
+  std::u16string Section;  // empty for a finding about the whole file
+  std::u16string Key;      // empty for a finding about a whole section
   std::u16string Text;
   bool operator==(const TFinding&) const = default;
 };
@@ -75,6 +80,7 @@ struct TShortcutPlan {
 };
 
 struct TConfigReport {
+  TConfigEncoding Encoding = TConfigEncoding::Ascii;
   std::u16string AppName;
   std::u16string AppVer;
   TFeedbackPlan Feedback;
@@ -90,14 +96,5 @@ struct TConfigReport {
 // with a warning for each thing it does less of than the file seems to ask and
 // an error for each value it refuses outright.
 TConfigReport CheckConfiguration(const TConfigSource& ini);
-
-// The report for people: what is read and done, then one line per finding
-// ("warning: [Section] Key: ..."), then the counts; lines end with CR LF.
-std::u16string FormatReportText(const TConfigReport& report, std::u16string_view config);
-
-// The report as one JSON object (UTF-8, one line) for build scripts; target
-// is empty for a check alone.
-std::string FormatReportJson(const TConfigReport& report, std::u16string_view config, std::u16string_view target,
-                             bool embedded);
 
 #endif

@@ -1,4 +1,4 @@
-#include "app/ConfigCheck.h"
+#include "embed-config/ConfigCheck.h"
 
 #include <algorithm>
 #include <optional>
@@ -95,11 +95,61 @@ std::u16string PathRefusal(const std::u16string& path) {
   return {};
 }
 
+// The file as Windows reads it where Wine's reader reads more: no section at
+// all, or none of the one behind a UTF-8 mark (see ConfigEncoding.h).
+class TWindowsView : public TConfigSource {
+ public:
+  explicit TWindowsView(const TConfigSource& ini) : FIni(ini) {}
+  void HideEverything() { FNothing = true; }
+  void HideSection(std::u16string section) { FHidden = std::move(section); }
+
+  std::u16string ReadString(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& def) const override {
+    return Hidden(section) ? def : FIni.ReadString(section, key, def);
+  }
+  std::vector<std::u16string> ReadSection(const std::u16string& section) const override {
+    return Hidden(section) ? std::vector<std::u16string>() : FIni.ReadSection(section);
+  }
+  std::vector<std::u16string> ReadSectionNames() const override {
+    std::vector<std::u16string> names;
+    for (auto& name : FIni.ReadSectionNames())
+      if (!Hidden(name)) names.push_back(std::move(name));
+    return names;
+  }
+  std::size_t ValueLength(const std::u16string& section, const std::u16string& key) const override {
+    return Hidden(section) ? 0 : FIni.ValueLength(section, key);
+  }
+  std::string Bytes() const override { return FIni.Bytes(); }
+
+ private:
+  bool Hidden(const std::u16string& section) const {
+    return FNothing || (!FHidden.empty() && SameName(section, FHidden));
+  }
+  const TConfigSource& FIni;
+  bool FNothing = false;
+  std::u16string FHidden;
+};
+
+constexpr std::u16string_view SaveAsUtf16 =
+    u"; save the file as UTF-16 LE with a byte-order mark, which reads the same everywhere";
+
+// What the bytes read as under each of our users' code pages.
+std::u16string Readings(std::string_view bytes) {
+  std::u16string text;
+  for (const auto& page : UserCodePages) {
+    if (!text.empty()) text += u", ";
+    text +=
+        Quote(ReadInCodePage(bytes, page.CodePage)) + u" under " + IntToText(page.CodePage) + u" (" + page.Users + u")";
+  }
+  return text;
+}
+
 class TChecker {
  public:
-  explicit TChecker(const TConfigSource& ini) : FIni(ini) {}
+  explicit TChecker(const TConfigSource& ini) : FFile(ini) {}
 
   TConfigReport Run() {
+    CheckEncoding();
     ReadProduct();
     PlanFeedback();
     PlanFolder();
@@ -132,6 +182,40 @@ class TChecker {
                  IntToText(static_cast<std::int64_t>(value.size())));
     }
     return value;
+  }
+
+  // Text that reads by the user's code page is an error: our users have
+  // three of them. What Windows cannot read at all is read as nothing.
+  void CheckEncoding() {
+    const std::string bytes = FFile.Bytes();
+    const TConfigEncoding encoding = FReport.Encoding = DetectConfigEncoding(bytes);
+    if (encoding == TConfigEncoding::Utf16Be || encoding == TConfigEncoding::Utf16NoBom) {
+      FIni.HideEverything();
+      Add(TSeverity::Error, u"", u"",
+          (encoding == TConfigEncoding::Utf16Be
+               ? u"the file is UTF-16 BE, whose byte-order mark Windows does not recognise"
+               : u"the file holds NUL bytes and no byte-order mark (UTF-16 without its mark)") +
+              std::u16string(u": the uninstaller reads it as ANSI text and finds no section in it") +
+              std::u16string(SaveAsUtf16));
+      return;
+    }
+    if (!ReadsByCodePage(encoding)) return;
+    const auto name = [&](std::string_view s) {
+      return encoding == TConfigEncoding::Ansi ? ReadInCodePage(s, 1252) : Utf8ToUtf16(s);
+    };
+    if (std::string lost, line; SectionBehindUtf8Mark(bytes, lost, line)) {
+      FIni.HideSection(name(lost));
+      Add(TSeverity::Error, name(lost), u"",
+          u"is on the first line, behind a UTF-8 byte-order mark that Windows reads as text: " + Readings(line) +
+              u"; the line starts no section and none of its keys is read" + std::u16string(SaveAsUtf16));
+    }
+    for (const TCodePageText& t : CodePageDependentText(bytes)) {
+      std::u16string text = t.InName ? u"is a name that reads by the user's code page: "
+                                     : u"holds text that reads by the user's code page: ";
+      text += encoding == TConfigEncoding::Ansi ? u"the uninstaller reads "
+                                                : Quote(Utf8ToUtf16(t.Text)) + u" (UTF-8) reads as ";
+      Add(TSeverity::Error, name(t.Section), name(t.Key), text + Readings(t.Text) + std::u16string(SaveAsUtf16));
+    }
   }
 
   void ReadProduct() {
@@ -307,59 +391,11 @@ class TChecker {
     }
   }
 
-  const TConfigSource& FIni;
+  const TConfigSource& FFile;
+  TWindowsView FIni{FFile};
   TConfigReport FReport;
   std::vector<std::u16string> FShortcutSections;
 };
-
-// A small writer of one JSON object.
-class TJsonObject {
- public:
-  static std::string Text(std::u16string_view s) {
-    std::string r = "\"";
-    for (const char c : Utf16ToUtf8(s)) {
-      const auto u = static_cast<unsigned char>(c);
-      if (c == '"' || c == '\\') {
-        r += '\\';
-        r += c;
-      } else if (u < 0x20) {
-        constexpr char hex[] = "0123456789abcdef";
-        r += "\\u00";
-        r += hex[u >> 4];
-        r += hex[u & 15];
-      } else {
-        r += c;
-      }
-    }
-    return r + "\"";
-  }
-  TJsonObject& Raw(std::string_view name, std::string_view json) {
-    FBody += FBody.empty() ? "{" : ",";
-    FBody += Text(Utf8ToUtf16(name)) + ":" + std::string(json);
-    return *this;
-  }
-  TJsonObject& Str(std::string_view name, std::u16string_view value) { return Raw(name, Text(value)); }
-  // The text, or null when it does not apply.
-  TJsonObject& StrOrNull(std::string_view name, std::u16string_view value, bool applies) {
-    return Raw(name, applies ? Text(value) : "null");
-  }
-  TJsonObject& Bool(std::string_view name, bool value) { return Raw(name, value ? "true" : "false"); }
-  TJsonObject& Int(std::string_view name, std::int64_t value) { return Raw(name, Utf16ToUtf8(IntToText(value))); }
-  std::string Close() const { return FBody.empty() ? "{}" : FBody + "}"; }
-
- private:
-  std::string FBody;
-};
-
-std::string JsonArray(const std::vector<std::string>& items) {
-  std::string r = "[";
-  for (std::size_t i = 0; i < items.size(); ++i) r += (i ? "," : "") + items[i];
-  return r + "]";
-}
-
-std::u16string PlaceText(TShortcutPlace place) {
-  return place == TShortcutPlace::Desktop ? u"the user's desktop" : u"the user's SendTo folder";
-}
 
 }  // namespace
 
@@ -369,120 +405,3 @@ std::size_t TConfigReport::Count(TSeverity severity) const {
 }
 
 TConfigReport CheckConfiguration(const TConfigSource& ini) { return TChecker(ini).Run(); }
-
-std::u16string FormatReportText(const TConfigReport& r, std::u16string_view config) {
-  std::u16string t;
-  const auto line = [&](std::u16string_view label, std::u16string_view text) {
-    t += label;
-    t.append(label.size() < 15 ? 15 - label.size() : 1, u' ');
-    t += text;
-    t += u"\r\n";
-  };
-  line(u"Configuration:", config);
-  line(u"Product:",
-       (r.AppName.empty() ? u"(no name)" : r.AppName) + u", version " + (r.AppVer.empty() ? u"(none)" : r.AppVer));
-  const TFeedbackPlan& f = r.Feedback;
-  line(u"Invitation:", f.Invitation ? u"shown" : u"hidden");
-  if (f.Url.empty())
-    line(u"Feedback:", u"nothing is posted (no DelURL)");
-  else if (!f.Postable)
-    line(u"Feedback:", u"nothing is posted: " + Quote(f.Url) + u" cannot be posted");
-  else
-    line(u"Feedback:", (f.Invitation ? u"posted to " : u"never posted (the invitation is hidden) to ") + f.Url);
-  if (f.Postable)
-    line(u"", u"scheme " + f.Scheme + u", host " + f.Host + u", port " + IntToText(f.Port) + u", target " + f.Target);
-
-  const TFolderPlan& d = r.Folder;
-  if (!d.FromPath) {
-    line(u"Folder:", u"the product's registered UninstallPath, from");
-    line(u"", d.RegistryKey);
-    // The shipped uninstaller is a 32-bit program: where regedit shows the key on a 64-bit system.
-    line(u"", u"(on 64-bit Windows the 32-bit uninstaller reads it under HKEY_LOCAL_MACHINE\\Software\\WOW6432Node)");
-  } else if (d.Deleted) {
-    line(u"Folder:", d.Path + u" ([Uninstall] Path)");
-  } else {
-    line(u"Folder:", d.Path.empty() ? u"none ([Uninstall] Path is empty)"
-                                    : u"none (the folder-safety check refuses " + Quote(d.Path) + u")");
-  }
-
-  const TGroupPlan& g = r.Group;
-  if (g.Name.empty())
-    line(u"Start menu:", u"no group (no StartName)");
-  else if (g.Removed)
-    line(u"Start menu:", u"the group " + Quote(g.Name) + u" in the user's Programs folder");
-  else
-    line(u"Start menu:", u"none (" + Quote(g.Name) + u" is not a plain name)");
-
-  line(u"Shortcuts:", r.Shortcuts.empty() ? u"none" : Counted(r.Shortcuts.size(), u"shortcut") + u", in file order");
-  for (const auto& s : r.Shortcuts) {
-    t += u"  " + s.Key + u"=" + s.Section + u": ";
-    t += s.Place == TShortcutPlace::None ? u"skipped, " + s.Skipped : Quote(s.File) + u" from " + PlaceText(s.Place);
-    t += u"\r\n";
-  }
-
-  for (const auto& finding : r.Findings) {
-    t += finding.Severity == TSeverity::Error ? u"error: [" : u"warning: [";
-    t += finding.Section + u"] ";
-    if (!finding.Key.empty()) t += finding.Key + u" ";
-    t += finding.Text + u"\r\n";
-  }
-  const std::size_t errors = r.Count(TSeverity::Error), warnings = r.Count(TSeverity::Warning);
-  if (errors + warnings == 0)
-    t += u"No warnings, no errors.\r\n";
-  else
-    t += Counted(errors, u"error") + u", " + Counted(warnings, u"warning") + u".\r\n";
-  return t;
-}
-
-std::string FormatReportJson(const TConfigReport& r, std::u16string_view config, std::u16string_view target,
-                             bool embedded) {
-  const TFeedbackPlan& f = r.Feedback;
-  const TFolderPlan& d = r.Folder;
-  std::vector<std::string> shortcuts, findings;
-  for (const auto& s : r.Shortcuts) {
-    const bool removed = s.Place != TShortcutPlace::None;
-    shortcuts.push_back(TJsonObject()
-                            .Str("key", s.Key)
-                            .Str("section", s.Section)
-                            .Str("name", s.Name)
-                            .Int("into", s.Into)
-                            .StrOrNull("folder", s.Place == TShortcutPlace::Desktop ? u"desktop" : u"sendTo", removed)
-                            .StrOrNull("file", s.File, removed)
-                            .StrOrNull("skipped", s.Skipped, !removed)
-                            .Close());
-  }
-  for (const auto& x : r.Findings)
-    findings.push_back(TJsonObject()
-                           .Str("severity", x.Severity == TSeverity::Error ? u"error" : u"warning")
-                           .Str("section", x.Section)
-                           .StrOrNull("key", x.Key, !x.Key.empty())
-                           .Str("message", x.Text)
-                           .Close());
-  return TJsonObject()
-      .Str("config", config)
-      .StrOrNull("target", target, !target.empty())
-      .Bool("embedded", embedded)
-      .Raw("product", TJsonObject().Str("name", r.AppName).Str("version", r.AppVer).Close())
-      .Raw("feedback", TJsonObject()
-                           .Bool("invitation", f.Invitation)
-                           .Str("url", f.Url)
-                           .Bool("postable", f.Postable)
-                           .StrOrNull("reason", f.Reason, !f.Url.empty() && !f.Postable)
-                           .StrOrNull("scheme", f.Scheme, f.Postable)
-                           .StrOrNull("host", f.Host, f.Postable)
-                           .Raw("port", f.Postable ? Utf16ToUtf8(IntToText(f.Port)) : "null")
-                           .StrOrNull("target", f.Target, f.Postable)
-                           .Close())
-      .Raw("folder", TJsonObject()
-                         .Str("from", d.FromPath ? u"Path" : u"registry")
-                         .StrOrNull("path", d.Path, d.FromPath)
-                         .Raw("deleted", d.FromPath ? (d.Deleted ? "true" : "false") : "null")
-                         .StrOrNull("registryKey", d.RegistryKey, !d.FromPath)
-                         .Close())
-      .Raw("startMenuGroup", TJsonObject().Str("name", r.Group.Name).Bool("removed", r.Group.Removed).Close())
-      .Raw("shortcuts", JsonArray(shortcuts))
-      .Raw("findings", JsonArray(findings))
-      .Int("warnings", static_cast<std::int64_t>(r.Count(TSeverity::Warning)))
-      .Int("errors", static_cast<std::int64_t>(r.Count(TSeverity::Error)))
-      .Close();
-}
