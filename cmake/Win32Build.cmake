@@ -145,6 +145,7 @@ endif()
 
 # End to end: the i686 build in a 32-bit prefix and in a 64-bit one (WOW64
 # registry view); the x86_64 build in a 64-bit prefix.
+list(GET QM_E2E_RUNS 0 QM_E2E_FIRST)
 file(GLOB QM_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*Test.cpp)
 foreach(src ${QM_E2E_TESTS})
   get_filename_component(name ${src} NAME_WE)
@@ -165,6 +166,15 @@ foreach(src ${QM_E2E_TESTS})
     add_test(NAME ${tag}.${name} COMMAND ${QM_WINE_EXEC} ${dir} $<TARGET_FILE:${name}>
              --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
     set_tests_properties(${tag}.${name} PROPERTIES FIXTURES_REQUIRED ${fix} TIMEOUT 900 RESOURCE_LOCK ${fix}prefix)
+    # The whole program where the DNS server never answers, in the first
+    # prefix only (see FeedbackTest.DeadResolver above).
+    if(name STREQUAL "UninstallTest" AND run STREQUAL QM_E2E_FIRST)
+      add_test(NAME ${tag}.${name}.DeadResolver COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/dead-resolver ${dir}
+               $<TARGET_FILE:${name}> --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>
+               --gtest_filter=Uninstall.AnUnansweredNameLookup*)
+      set_tests_properties(${tag}.${name}.DeadResolver PROPERTIES FIXTURES_REQUIRED ${fix} TIMEOUT 300
+                           RESOURCE_LOCK ${fix}prefix SKIP_RETURN_CODE 77)
+    endif()
   endforeach()
 endforeach()
 
