@@ -142,6 +142,13 @@ if(QM_WINE_TESTS)
     set_tests_properties(${QM_T}.ConfigCheckTest.${locale} PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 120
                          RESOURCE_LOCK ${QM_T}prefix ENVIRONMENT "QM_LC_ALL=${locale}")
   endforeach()
+  # The host lookup where the DNS server never answers: in the private
+  # network namespace of tests/wine/dead-resolver, which needs root and
+  # unshare and reports the test skipped (77) without them.
+  add_test(NAME ${QM_T}.FeedbackTest.DeadResolver COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/dead-resolver ${QM_WINE_DIR}
+           $<TARGET_FILE:FeedbackTest> --with $<TARGET_FILE:uninstall> --gtest_filter=HostLookup.Unanswered*)
+  set_tests_properties(${QM_T}.FeedbackTest.DeadResolver PROPERTIES FIXTURES_REQUIRED ${QM_T} TIMEOUT 120
+                       RESOURCE_LOCK ${QM_T}prefix SKIP_RETURN_CODE 77)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     qm_wine_fixture(wine64 ${CMAKE_BINARY_DIR}/wine64 win64)
   endif()
@@ -149,6 +156,7 @@ endif()
 
 # End to end: the i686 build in a 32-bit prefix and in a 64-bit one (WOW64
 # registry view); the x86_64 build in a 64-bit prefix.
+list(GET QM_E2E_RUNS 0 QM_E2E_FIRST)
 file(GLOB QM_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*Test.cpp)
 foreach(src ${QM_E2E_TESTS})
   get_filename_component(name ${src} NAME_WE)
@@ -169,6 +177,15 @@ foreach(src ${QM_E2E_TESTS})
     add_test(NAME ${tag}.${name} COMMAND ${QM_WINE_EXEC} ${dir} $<TARGET_FILE:${name}>
              --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>)
     set_tests_properties(${tag}.${name} PROPERTIES FIXTURES_REQUIRED ${fix} TIMEOUT 900 RESOURCE_LOCK ${fix}prefix)
+    # The whole program where the DNS server never answers, in the first
+    # prefix only (see FeedbackTest.DeadResolver above).
+    if(name STREQUAL "UninstallTest" AND run STREQUAL QM_E2E_FIRST)
+      add_test(NAME ${tag}.${name}.DeadResolver COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/dead-resolver ${dir}
+               $<TARGET_FILE:${name}> --with $<TARGET_FILE:uninstall> --with $<TARGET_FILE:embed-config>
+               --gtest_filter=Uninstall.AnUnansweredNameLookup*)
+      set_tests_properties(${tag}.${name}.DeadResolver PROPERTIES FIXTURES_REQUIRED ${fix} TIMEOUT 300
+                           RESOURCE_LOCK ${fix}prefix SKIP_RETURN_CODE 77)
+    endif()
   endforeach()
 endforeach()
 

@@ -20,6 +20,7 @@ pkgs=(
   mingw-w64-x86-64-dev
   wine wine32:i386 wine64
   xvfb x11-apps x11-utils imagemagick
+  iproute2 util-linux
   fonts-wine fonts-liberation2 fonts-dejavu-core
   googletest
   python3 python3-pil

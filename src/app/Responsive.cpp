@@ -1,5 +1,7 @@
 #include "app/Responsive.h"
 
+#include "base/Win32Text.h"
+
 namespace {
 
 constexpr ULONGLONG PumpIntervalMs = 50;
@@ -11,6 +13,7 @@ struct TBusyState {
   ULONGLONG LastPump = 0;
 };
 TBusyState Busy;
+bool SessionHeld = false;
 
 bool IsInput(UINT msg) {
   return (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) ||
@@ -55,6 +58,21 @@ TBusyScope::~TBusyScope() {
 }
 
 bool TBusyScope::Active() { return Busy.Active; }
+
+TSessionHold::TSessionHold(HWND window) : FWindow(window) {
+  SessionHeld = true;
+  // The caption names the removal in the current language. Without a reason
+  // Windows still waits, but shows the program as one that "is preventing
+  // shutdown" with no word on why.
+  ShutdownBlockReasonCreate(FWindow, W(WindowText(FWindow)));
+}
+
+TSessionHold::~TSessionHold() {
+  ShutdownBlockReasonDestroy(FWindow);
+  SessionHeld = false;
+}
+
+bool TSessionHold::Active() { return SessionHeld; }
 
 void KeepResponsive() {
   if (Busy.Active && GetTickCount64() - Busy.LastPump >= PumpIntervalMs) Pump();

@@ -25,6 +25,24 @@ class TBusyScope {
   static bool Active();
 };
 
+// Holds the end of the session from construction to destruction: the window
+// answers WM_QUERYENDSESSION with FALSE ("not now"), and Windows shows the
+// window's caption as the reason on its screen of programs that hold the
+// session. Only for the Delete command; not nested.
+class TSessionHold {
+ public:
+  explicit TSessionHold(HWND window);
+  ~TSessionHold();
+  TSessionHold(const TSessionHold&) = delete;
+  TSessionHold& operator=(const TSessionHold&) = delete;
+
+  // True while a hold lives: the window's answer to WM_QUERYENDSESSION.
+  static bool Active();
+
+ private:
+  HWND FWindow;
+};
+
 // Within a busy scope, takes the pending messages when some 50 ms have passed
 // since it last did; otherwise returns at once. Cheap enough for every file.
 void KeepResponsive();

@@ -29,8 +29,9 @@ class TIdHTTP {
   TIdHTTP(const TIdHTTP&) = delete;
   TIdHTTP& operator=(const TIdHTTP&) = delete;
 
-  // Bounds of the wait, in milliseconds: for the connection, and for the
-  // whole exchange from connecting to the last byte of the answer.
+  // Bounds of the wait, in milliseconds: for looking up the host and
+  // connecting, and for the whole exchange from the lookup to the last byte
+  // of the answer. The window takes its messages throughout.
   unsigned ConnectTimeoutMs = 15000;
   unsigned TotalTimeoutMs = 30000;
 

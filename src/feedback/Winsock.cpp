@@ -65,6 +65,14 @@ const char* TWinsock::BindFunctions() {
   QM_BIND(accept)
   QM_BIND(getsockname)
   QM_BIND(shutdown)
+  QM_BIND(WSAAsyncGetHostByName)
+  QM_BIND(WSACancelAsyncRequest)
 #undef QM_BIND
+  // GetAddrInfoExW exists from Windows Vista, but waits asynchronously only
+  // from Windows 8, which added the two others: it is bound only with them.
+  if (BindOne(FModule, "GetAddrInfoExOverlappedResult", GetAddrInfoExOverlappedResult) &&
+      BindOne(FModule, "GetAddrInfoExCancel", GetAddrInfoExCancel) &&
+      BindOne(FModule, "FreeAddrInfoExW", FreeAddrInfoExW))
+    BindOne(FModule, "GetAddrInfoExW", GetAddrInfoExW);
   return nullptr;
 }

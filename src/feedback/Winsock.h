@@ -44,6 +44,15 @@ class TWinsock {
   decltype(&::accept) accept = nullptr;
   decltype(&::getsockname) getsockname = nullptr;
   decltype(&::shutdown) shutdown = nullptr;
+  decltype(&::WSAAsyncGetHostByName) WSAAsyncGetHostByName = nullptr;
+  decltype(&::WSACancelAsyncRequest) WSACancelAsyncRequest = nullptr;
+
+  // The asynchronous lookup of Windows 8 and later: GetAddrInfoExW is bound
+  // only when the three others are.
+  decltype(&::GetAddrInfoExW) GetAddrInfoExW = nullptr;
+  decltype(&::FreeAddrInfoExW) FreeAddrInfoExW = nullptr;
+  int(WSAAPI* GetAddrInfoExOverlappedResult)(LPOVERLAPPED overlapped) = nullptr;
+  int(WSAAPI* GetAddrInfoExCancel)(LPHANDLE handle) = nullptr;
 
  private:
   const char* BindFunctions();  // the name of the first missing function, or null

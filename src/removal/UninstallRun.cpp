@@ -29,6 +29,8 @@ void TMainForm::InsButtonClick() {
   {
     // From the click to the end, the window answers but input does nothing.
     TBusyScope busy;
+    // The end of the session waits for the command to end.
+    TSessionHold session(FHandle);
     // The instance that handed over may still be ending in the product
     // folder, holding "uninstall.exe" and writing its "unin.ini": the folder
     // is looked at once it has ended (or after a few seconds, when what it

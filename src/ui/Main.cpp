@@ -160,6 +160,11 @@ LRESULT TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       Close();  // never refused
       return 0;
+    case WM_QUERYENDSESSION:
+      // "Not now" while the Delete command runs: the session waits for the
+      // removal. Otherwise the default answer, yes.
+      if (TSessionHold::Active()) return FALSE;
+      break;
     case WM_DESTROY:
       FormDestroy();
       return 0;

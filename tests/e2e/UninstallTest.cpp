@@ -6,13 +6,16 @@
 // the uninstaller both see the WOW64 registry view.
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
 #include "app/Config.h"
+#include "base/ScopedHandle.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
 #include "ui/ControlIds.h"
@@ -76,7 +79,9 @@ std::vector<TKey> ForeignKeys() {
 struct TScenario {
   bool Registered = true;      // the product's Uninstall entry exists
   bool PathElsewhere = false;  // the registered folder differs from "Path"
-  bool Large = false;          // the product holds 40,000 more files (C:\QmBig\Data, made by the .prepare script)
+  // A tree that the .prepare script makes, moved into the product as "Data":
+  // u"C:\\QmBig" (40,000 files) or u"C:\\QmSession" (10,000).
+  const char16_t* Tree = nullptr;
   std::string DelUrl = "http://127.0.0.1:9/none";
 };
 
@@ -118,10 +123,11 @@ class Uninstall : public ::testing::Test {
       SetFileAttributesW(W(FProduct + f.Name), f.Attributes);
     }
     SetFileAttributesW(W(FProduct + u"\\.cache"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
-    if (s.Large) {
-      ASSERT_TRUE(FileExists(u"C:\\QmBig\\.complete")) << "the .prepare script makes the large tree";
-      ASSERT_TRUE(MoveFileW(L"C:\\QmBig\\Data", W(FProduct + u"\\Data")));
-      DeleteFileW(L"C:\\QmBig\\.complete");  // the tree is used up: made anew next time
+    if (s.Tree) {
+      const std::u16string tree = s.Tree;
+      ASSERT_TRUE(FileExists(tree + u"\\.complete")) << "the .prepare script makes " << Narrow(tree);
+      ASSERT_TRUE(MoveFileW(W(tree + u"\\Data"), W(FProduct + u"\\Data")));
+      DeleteFileW(W(tree + u"\\.complete"));  // the tree is used up: made anew next time
     }
     ASSERT_TRUE(FolderExists(FProduct + u"\\Link")) << "the .prepare script makes the link";
     ASSERT_TRUE(FileExists(u"C:\\QmOutside\\keep.txt"));
@@ -429,7 +435,8 @@ TWatch WatchUntilEnd(HWND form, HANDLE copy) {
 TEST_F(Uninstall, TheWindowAnswersThroughALongRunAndIgnoresInput) {
   TScriptedServer server({"", TEnd::Hold});
   HWND form = StartWithFeedback(
-      {.Large = true, .DelUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/silent"}, u"x@y", u"waiting");
+      {.Tree = u"C:\\QmBig", .DelUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/silent"}, u"x@y",
+      u"waiting");
   ASSERT_NE(form, nullptr);
   PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
   const TWatch w = WatchUntilEnd(form, FCopy);
@@ -437,6 +444,61 @@ TEST_F(Uninstall, TheWindowAnswersThroughALongRunAndIgnoresInput) {
   EXPECT_EQ(w.Hung, 0) << "of " << w.Samples << " samples, 100 ms apart";
   EXPECT_GT(w.Samples, 50);  // the run took more than 5 s: the rule could have struck
   EXPECT_FALSE(w.CaptionChanged) << "a language name acted during the run";
+  ExpectRemoved();
+  EXPECT_FALSE(FolderExists(FProduct + u"\\Data"));
+}
+
+// The feedback address names a host for which no DNS server answers (run by
+// tests/wine/dead-resolver, whose namespace has such a server; Wine's resolver
+// gives up after 10 s): the window is never hung while the lookup waits, and
+// the removal follows it.
+TEST_F(Uninstall, AnUnansweredNameLookupNeitherHangsTheWindowNorStopsTheRemoval) {
+  if (!getenv("QM_DEAD_RESOLVER")) GTEST_SKIP() << "run by tests/wine/dead-resolver, whose DNS server never answers";
+  HWND form = StartWithFeedback({.DelUrl = "http://feedback.quillmoor.test/fb"}, u"x@y", u"no answer");
+  ASSERT_NE(form, nullptr);
+  const ULONGLONG start = GetTickCount64();
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  const TWatch w = WatchUntilEnd(form, FCopy);
+  std::printf("dead resolver: %d of %d polls not responding; the run took %llu ms from the click\n", w.Hung, w.Samples,
+              GetTickCount64() - start);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
+  EXPECT_EQ(w.Hung, 0) << "of " << w.Samples << " samples, 100 ms apart";
+  EXPECT_GT(w.Samples, 50);  // the lookup waited more than 5 s: the rule could have struck
+  EXPECT_FALSE(w.CaptionChanged);
+  ExpectRemoved();
+}
+
+// The end of the session asked for during the Delete command: first while
+// the feedback is on its way (the server holds its answer until then), then
+// during the walk. Not forced, "wineboot --end-session" asks every window;
+// when one says "not now" it tells them all that the session goes on
+// (WM_ENDSESSION with FALSE) and exits with 1. The copy runs on to its end.
+// What Wine cannot show: Windows' own screen of the programs that hold the
+// session, with the reason each gave (Wine keeps none), and the user's "Shut
+// down anyway", after which the copy is ended wherever it is.
+TEST_F(Uninstall, TheSessionWaitsForTheRemoval) {
+  const TFileHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  TScriptedServer server({"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", TEnd::Close, gate.Get()});
+  HWND form = StartWithFeedback(
+      {.Tree = u"C:\\QmSession", .DelUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/fb"}, u"x@y",
+      u"logging off");
+  ASSERT_NE(form, nullptr);
+  const std::u16string wineboot = u"C:\\windows\\system32\\wineboot.exe";
+  PostMessageW(Control(form, idInsButton), BM_CLICK, 0, 0);
+  // The panel closes just before the feedback is sent, within the command.
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(Control(form, idMemo1)); }));
+  EXPECT_EQ(RunAndWait(wineboot, u"--end-session"), 1) << "the session was let end";
+  EXPECT_EQ(WaitForSingleObject(FCopy, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the copy was ended";
+
+  SetEvent(gate.Get());
+  HWND bar = Control(form, idPB);
+  ASSERT_TRUE(WaitFor([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) > 0 || !IsWindow(form); }));
+  const LRESULT at = SendMessageW(bar, PBM_GETPOS, 0, 0);
+  const int during = RunAndWait(wineboot, u"--end-session");
+  // Timing decides whether the walk was still on when the windows were asked.
+  std::printf("end of session asked with the bar at %ld of %ld: wineboot exited with %d\n", static_cast<long>(at),
+              static_cast<long>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0)), during);
+  EXPECT_EQ(WaitCopyEnd(), 0u);
   ExpectRemoved();
   EXPECT_FALSE(FolderExists(FProduct + u"\\Data"));
 }

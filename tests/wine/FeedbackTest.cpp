@@ -6,14 +6,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "app/Application.h"
 #include "app/Config.h"
+#include "app/Responsive.h"
 #include "base/Error.h"
 #include "base/ScopedHandle.h"
 #include "base/Text.h"
 #include "base/Win32Text.h"
+#include "feedback/Connect.h"
 #include "feedback/HttpClient.h"
 #include "feedback/Winsock.h"
 #include "ui/Main.h"
@@ -244,24 +247,26 @@ TEST_F(HttpConnect, RefusedAndUnresolvableHostsFail) {
   EXPECT_TRUE(StartsWith(unknown.Error, u"Cannot resolve the host nonexistent.invalid. ")) << Narrow(unknown.Error);
 }
 
-TEST_F(HttpConnect, UnansweredAttemptEndsWithinTheConnectBound) {
-  TWinsock ws;
-  unsigned short port;
-  const TWinsockSocket listener = Listen(ws, AF_INET, 1, port);
-  // A full backlog: Linux (under Wine) drops further attempts unanswered, so
-  // the connection times out; Windows refuses them instead.
+// Connections to a listener with a full backlog: Linux (under Wine) drops
+// them unanswered; Windows refuses them instead.
+std::vector<TWinsockSocket> FillBacklog(const TWinsock& ws, unsigned short port) {
   std::vector<TWinsockSocket> fillers;
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = static_cast<unsigned short>(port << 8 | port >> 8);
-  to.sin_addr.s_addr = 0x0100007F;
+  const std::vector<TSocketAddress> to = LookUpHost(ws, "127.0.0.1", port, 0);
   for (int i = 0; i < 4; ++i) {
     fillers.emplace_back(ws, ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     u_long nonBlocking = 1;
     ws.ioctlsocket(fillers.back().Get(), FIONBIO, &nonBlocking);
-    ws.connect(fillers.back().Get(), reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ws.connect(fillers.back().Get(), reinterpret_cast<const sockaddr*>(&to[0].Storage), to[0].Length);
   }
   Sleep(200);
+  return fillers;
+}
+
+TEST_F(HttpConnect, UnansweredAttemptEndsWithinTheConnectBound) {
+  TWinsock ws;
+  unsigned short port;
+  const TWinsockSocket listener = Listen(ws, AF_INET, 1, port);
+  const std::vector<TWinsockSocket> fillers = FillBacklog(ws, port);
   TIdHTTP http;
   http.ConnectTimeoutMs = 1000;
   http.TotalTimeoutMs = 2000;
@@ -269,6 +274,26 @@ TEST_F(HttpConnect, UnansweredAttemptEndsWithinTheConnectBound) {
   const std::u16string error = PostTo(http, u"http://" + peer + u"/fb").Error;
   EXPECT_TRUE(error == u"The connection to " + peer + u" timed out" || StartsWith(error, u"Cannot connect to " + peer))
       << Narrow(error);
+}
+
+// A host with several addresses whose first never answers: the next one
+// still gets its turn within the bound.
+TEST_F(HttpConnect, AnUnansweredAddressLeavesTheNextItsTurn) {
+  TWinsock ws;
+  unsigned short silentPort;
+  const TWinsockSocket listener = Listen(ws, AF_INET, 1, silentPort);
+  const std::vector<TWinsockSocket> fillers = FillBacklog(ws, silentPort);
+  TScriptedServer server({""});
+  std::vector<TSocketAddress> addresses = LookUpHost(ws, "127.0.0.1", silentPort, 0);
+  addresses.push_back(LookUpHost(ws, "127.0.0.1", server.Port(), 0)[0]);
+  std::u16string error;
+  try {
+    EXPECT_TRUE(ConnectToFirst(ws, addresses, 2000, u"two addresses").IsValid());
+  } catch (const TError& e) {
+    error = e.Message();
+  }
+  EXPECT_EQ(error, u"");
+  EXPECT_TRUE(server.Finish(1000).Connected);
 }
 
 TEST_F(HttpConnect, ReachesIpv6LiteralsAndNamesThroughEveryAddress) {
@@ -281,6 +306,81 @@ TEST_F(HttpConnect, ReachesIpv6LiteralsAndNamesThroughEveryAddress) {
   // "localhost" may resolve to ::1 first, where nothing listens on this port.
   TScriptedServer v4({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nv4"});
   EXPECT_EQ(PostTo(http, v4.Url(u"localhost")).Body, "v4");
+}
+
+// --- Looking the host up --------------------------------------------------------
+
+class HostLookup : public TGuardedTest {};
+
+const char* WayName(TLookupWay way) { return way == TLookupWay::Newest ? "newest way" : "WSAAsyncGetHostByName"; }
+
+// Both ways (the one Windows 8 added, and the one every version has): a name
+// resolves with the port set, a numeric address is taken without any wait
+// (a time of 0 would fail a lookup), and an unknown name fails.
+TEST_F(HostLookup, BothWaysResolveNamesAndTakeNumbersAsWritten) {
+  TWinsock ws;
+  if (!ws.GetAddrInfoExW) std::printf("note: this system lacks GetAddrInfoExW's asynchronous lookup\n");
+  for (const TLookupWay way : {TLookupWay::Newest, TLookupWay::HostByName}) {
+    SCOPED_TRACE(WayName(way));
+    bool loopback = false;
+    for (const TSocketAddress& a : LookUpHost(ws, "localhost", 8080, 10000, way)) {
+      const auto* in = reinterpret_cast<const sockaddr_in*>(&a.Storage);
+      if (a.Storage.ss_family == AF_INET && in->sin_addr.s_addr == 0x0100007F && in->sin_port == 0x901F)
+        loopback = true;
+    }
+    EXPECT_TRUE(loopback) << "localhost gave no 127.0.0.1:8080";
+    const std::vector<TSocketAddress> v6 = LookUpHost(ws, "::1", 81, 0, way);
+    ASSERT_EQ(v6.size(), 1u);
+    EXPECT_EQ(v6[0].Storage.ss_family, AF_INET6);
+    EXPECT_EQ(reinterpret_cast<const sockaddr_in6*>(&v6[0].Storage)->sin6_port, 0x5100);
+    EXPECT_EQ(LookUpHost(ws, "192.0.2.7", 80, 0, way).size(), 1u);
+    try {
+      LookUpHost(ws, "nonexistent.invalid", 80, 10000, way);
+      ADD_FAILURE() << "nonexistent.invalid resolved";
+    } catch (const TError& e) {
+      EXPECT_TRUE(StartsWith(e.Message(), u"Cannot resolve the host nonexistent.invalid. ")) << Narrow(e.Message());
+    }
+  }
+}
+
+int TimerTicks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++TimerTicks; }
+
+// Run by tests/wine/dead-resolver, whose DNS server never answers (Wine's
+// resolver would wait 10 s): within the Delete command's busy state each way
+// gives up at its bound while the thread takes its messages all along (a
+// 100 ms timer keeps firing), and the client's bound holds with the lookup in it.
+TEST_F(HostLookup, UnansweredLookupEndsAtItsBoundTakingMessages) {
+  if (!getenv("QM_DEAD_RESOLVER")) GTEST_SKIP() << "run by tests/wine/dead-resolver, whose DNS server never answers";
+  const std::u16string prefix = u"Cannot resolve the host feedback.quillmoor.test. ";
+  TWinsock ws;
+  for (const TLookupWay way : {TLookupWay::Newest, TLookupWay::HostByName}) {
+    SCOPED_TRACE(WayName(way));
+    TimerTicks = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, &CountTick);
+    const ULONGLONG start = GetTickCount64();
+    std::u16string error;
+    {
+      TBusyScope busy;
+      try {
+        LookUpHost(ws, "feedback.quillmoor.test", 80, 3000, way);
+      } catch (const TError& e) {
+        error = e.Message();
+      }
+    }
+    const ULONGLONG took = GetTickCount64() - start;
+    KillTimer(nullptr, timer);
+    std::printf("%s: gave up after %llu ms, %d timer ticks taken meanwhile\n", WayName(way), took, TimerTicks);
+    EXPECT_TRUE(StartsWith(error, prefix)) << Narrow(error);
+    EXPECT_LT(took, 8000u) << "the bound of 3 s did not hold";
+    EXPECT_GE(TimerTicks, 10) << "the thread took no messages while it waited";
+  }
+  TIdHTTP http;
+  http.ConnectTimeoutMs = 3000;
+  const ULONGLONG start = GetTickCount64();
+  const std::u16string error = PostTo(http, u"http://feedback.quillmoor.test/fb").Error;
+  EXPECT_TRUE(StartsWith(error, prefix)) << Narrow(error);
+  EXPECT_LT(GetTickCount64() - start, 8000u) << "the connection's bound did not hold the lookup";
 }
 
 // ws2_32 is loaded from system32 on demand: a static import would let a

@@ -1,4 +1,5 @@
-// The busy state of the Delete command: messages are taken, input is not.
+// The busy state of the Delete command: messages are taken, input is not,
+// and the end of the session waits.
 
 #include <windows.h>
 
@@ -6,6 +7,7 @@
 
 #include "app/Application.h"
 #include "app/Responsive.h"
+#include "base/Win32Text.h"
 #include "ui/Main.h"
 #include "wine/WineTestSupport.h"
 
@@ -83,6 +85,40 @@ TEST_F(Responsive, AnEndRequestTakenDuringTheRunWaitsForItsEnd) {
     KeepResponsive();
   }
   EXPECT_TRUE(Drain());
+}
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// The reason Windows shows for the window, or "-" when it has none.
+std::u16string BlockReason(HWND wnd) {
+  wchar_t reason[256] = {};
+  DWORD length = 256;
+  return ShutdownBlockReasonQuery(wnd, reason, &length) ? U(reason) : u"-";
+}
+
+// While the Delete command runs the window asks the session to wait, with
+// its caption as the reason; before and after, the default answer (yes).
+// Wine keeps no reason: its ShutdownBlockReasonQuery is a stub that ends the
+// process when called.
+TEST_F(Responsive, TheSessionWaitsOnlyWhileTheCommandRuns) {
+  HWND wnd = FForm.Handle();
+  FForm.SetCaption(u"Quillmoor Удаление");
+  EXPECT_EQ(SendMessageW(wnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  {
+    TBusyScope busy;
+    TSessionHold hold(wnd);
+    EXPECT_TRUE(TSessionHold::Active());
+    EXPECT_EQ(SendMessageW(wnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+    EXPECT_EQ(SendMessageW(wnd, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP), FALSE);
+    if (!UnderWine()) {
+      EXPECT_EQ(BlockReason(wnd), u"Quillmoor Удаление");
+    }
+  }
+  EXPECT_FALSE(TSessionHold::Active());
+  EXPECT_EQ(SendMessageW(wnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  if (!UnderWine()) {
+    EXPECT_EQ(BlockReason(wnd), u"-") << "the reason was not released";
+  }
 }
 
 TEST_F(Responsive, WaitsTakeMessagesAndEndOnTheHandleOrTheTime) {

@@ -17,6 +17,7 @@ enum class TEnd { Close, Reset, Hold };  // after the answer: FIN, RST, or wait 
 struct TScript {
   std::string Answer;  // sent in small pieces once the whole request is in
   TEnd End = TEnd::Hold;
+  HANDLE Gate = nullptr;  // when set, the answer waits until it is signalled
 };
 
 struct TServerLog {
@@ -89,6 +90,8 @@ class TScriptedServer {
     FEnded = true;
   }
   void Answer(TWinsockSocket& conn) {
+    while (FScript.Gate && !FStop && WaitForSingleObject(FScript.Gate, 100) == WAIT_TIMEOUT) {
+    }
     for (size_t i = 0; i < FScript.Answer.size(); i += 7) {
       const std::string piece = FScript.Answer.substr(i, 7);
       FWs.send(conn.Get(), piece.data(), static_cast<int>(piece.size()), 0);
