@@ -93,45 +93,32 @@ TConfigEncoding DetectConfigEncoding(std::string_view bytes) {
   return Utf16ToUtf8(Utf8ToUtf16(bytes)) == bytes ? TConfigEncoding::Utf8 : TConfigEncoding::Ansi;
 }
 
-std::u16string EncodingName(TConfigEncoding encoding) {
-  switch (encoding) {
-    case TConfigEncoding::Ascii:
-      return u"ASCII, which reads the same under every code page";
-    case TConfigEncoding::Utf16Le:
-      return u"UTF-16 LE with a byte-order mark, which reads the same under every code page";
-    case TConfigEncoding::Utf8:
-      return u"UTF-8 without a byte-order mark, read in the user's ANSI code page";
-    case TConfigEncoding::Ansi:
-      return u"ANSI (8-bit, no byte-order mark), read in the user's ANSI code page";
-    case TConfigEncoding::Utf8Bom:
-      return u"UTF-8 with a byte-order mark, which Windows does not recognise: read in the user's ANSI code page";
-    case TConfigEncoding::Utf16Be:
-      return u"UTF-16 BE with a byte-order mark, which Windows does not recognise: nothing is read";
-    case TConfigEncoding::Utf16NoBom:
-      return u"UTF-16 without a byte-order mark: nothing is read";
-  }
-  return {};
-}
+namespace {
 
-std::u16string EncodingId(TConfigEncoding encoding) {
-  switch (encoding) {
-    case TConfigEncoding::Ascii:
-      return u"ascii";
-    case TConfigEncoding::Utf16Le:
-      return u"utf-16le";
-    case TConfigEncoding::Utf8:
-      return u"utf-8";
-    case TConfigEncoding::Ansi:
-      return u"ansi";
-    case TConfigEncoding::Utf8Bom:
-      return u"utf-8-bom";
-    case TConfigEncoding::Utf16Be:
-      return u"utf-16be";
-    case TConfigEncoding::Utf16NoBom:
-      return u"utf-16-no-bom";
-  }
-  return {};
-}
+// Each encoding's name in the report and its identifier in the JSON, in the
+// order of TConfigEncoding.
+struct TEncodingText {
+  const char16_t* Id;
+  const char16_t* Name;
+};
+constexpr TEncodingText EncodingTexts[] = {
+    {u"ascii", u"ASCII, which reads the same under every code page"},
+    {u"utf-16le", u"UTF-16 LE with a byte-order mark, which reads the same under every code page"},
+    {u"utf-8", u"UTF-8 without a byte-order mark, read in the user's ANSI code page"},
+    {u"ansi", u"ANSI (8-bit, no byte-order mark), read in the user's ANSI code page"},
+    {u"utf-8-bom",
+     u"UTF-8 with a byte-order mark, which Windows does not recognise: read in the user's ANSI code page"},
+    {u"utf-16be", u"UTF-16 BE with a byte-order mark, which Windows does not recognise: nothing is read"},
+    {u"utf-16-no-bom", u"UTF-16 without a byte-order mark: nothing is read"},
+};
+
+const TEncodingText& TextOf(TConfigEncoding encoding) { return EncodingTexts[static_cast<int>(encoding)]; }
+
+}  // namespace
+
+std::u16string EncodingName(TConfigEncoding encoding) { return TextOf(encoding).Name; }
+
+std::u16string EncodingId(TConfigEncoding encoding) { return TextOf(encoding).Id; }
 
 bool ReadsByCodePage(TConfigEncoding encoding) {
   return encoding == TConfigEncoding::Utf8 || encoding == TConfigEncoding::Ansi || encoding == TConfigEncoding::Utf8Bom;
