@@ -39,9 +39,11 @@ TFileHandle OpenTreeRoot(const TRemovalTarget& target, bool forDeletion) {
   // deny it): its contents can go all the same.
   if (!root.IsValid()) root = OpenEntry(target.Tree, FolderAccess, FolderShare);
   if (!root.IsValid() || !IsPlainFolder(root.Get())) return {};
+  // Empty on both sides where the system cannot tell final names (some
+  // network and third-party file systems).
   std::u16string final = FinalPathOf(root.Get());
   if (!final.empty()) CharUpperBuffW(reinterpret_cast<wchar_t*>(final.data()), static_cast<DWORD>(final.size()));
-  if (final.empty() || final != target.TreeLong) return {};
+  if (final != target.TreeLong) return {};
   return root;
 }
 
