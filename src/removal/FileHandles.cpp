@@ -17,12 +17,12 @@ constexpr NTSTATUS StatusSuccess = 0;
 // A listing's buffer: some 300 entries of media-library names per call.
 constexpr std::size_t ListBufferBytes = 32 * 1024;
 
+}  // namespace
+
 bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
   return CompareStringOrdinal(reinterpret_cast<LPCWCH>(a.data()), static_cast<int>(a.size()),
                               reinterpret_cast<LPCWCH>(b.data()), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
-
-}  // namespace
 
 TFolderLister::TFolderLister(HANDLE folder)
     : FFolder(folder), FBuffer(new std::uint64_t[ListBufferBytes / sizeof(std::uint64_t)]) {}

@@ -74,6 +74,9 @@ bool MarkForDeletion(HANDLE handle);
 // handle needs FILE_WRITE_ATTRIBUTES access.
 bool ResetToArchive(HANDLE handle);
 
+// True when a and b are the same name, letter case aside (any script).
+bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b);
+
 // True when the system's own final names of folder and entry show entry
 // directly inside folder under the name name (or its long form long name),
 // letter case aside. Where the system opens what a link leads to (Wine),

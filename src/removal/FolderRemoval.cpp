@@ -5,6 +5,7 @@
 #include "base/Text.h"
 #include "base/Win32Text.h"
 #include "removal/FileHandles.h"
+#include "removal/PathForms.h"
 #include "removal/PathSafety.h"
 #include "removal/ProgressStepper.h"
 #include "ui/Main.h"
@@ -40,11 +41,8 @@ bool DeleteFileOrLink(const std::u16string& given) {
   // Windows opened the entry itself. Wine opens what a link leads to, as a
   // plain file: a handle that is not at this name in this folder is left.
   if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT) && !IsNamedEntryOf(parent.Get(), entry.Get(), name)) {
-    std::u16string longForm(MAX_PATH, u'\0');
-    const DWORD n = GetLongPathNameW(W(ExtendedLengthPath(path)), W(longForm.data()), MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return false;
-    longForm.resize(n);
-    if (!IsNamedEntryOf(parent.Get(), entry.Get(), name, ExtractFileName(longForm))) return false;
+    const std::u16string longForm = LongPathName(path);
+    if (longForm.empty() || !IsNamedEntryOf(parent.Get(), entry.Get(), name, ExtractFileName(longForm))) return false;
   }
   return MarkForDeletion(entry.Get());
 }

@@ -4,27 +4,6 @@
 #include "base/Win32Text.h"
 #include "removal/PathSafety.h"
 
-namespace {
-
-// Calls an API that fills a buffer and returns the length it needs; the input
-// itself when the call fails.
-template <class Api>
-std::u16string FilledOr(const std::u16string& input, Api api) {
-  std::u16string buf(MAX_PATH, u'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD n = api(W(buf.data()), static_cast<DWORD>(buf.size()));
-    if (n == 0) return input;
-    if (n < buf.size()) {
-      buf.resize(n);
-      return buf;
-    }
-    buf.assign(n, u'\0');
-  }
-  return input;
-}
-
-}  // namespace
-
 std::u16string FullPathName(const std::u16string& path) {
   return FilledOr(path, [&](wchar_t* buf, DWORD size) { return GetFullPathNameW(W(path), size, buf, nullptr); });
 }
@@ -37,6 +16,12 @@ std::u16string ComparableForm(const std::u16string& path) {
       NormalizePath(FilledOr(full, [&](wchar_t* buf, DWORD size) { return GetLongPathNameW(W(full), buf, size); }));
   if (!form.empty()) CharUpperBuffW(W(form.data()), static_cast<DWORD>(form.size()));
   return form;
+}
+
+std::u16string LongPathName(const std::u16string& path) {
+  const std::u16string full = ExtendedLengthPath(path);
+  return NormalizePath(
+      FilledOr(std::u16string(), [&](wchar_t* buf, DWORD size) { return GetLongPathNameW(W(full), buf, size); }));
 }
 
 std::u16string FinalPathOf(HANDLE handle) {

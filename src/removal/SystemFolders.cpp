@@ -19,12 +19,7 @@ std::u16string KnownFolder(REFKNOWNFOLDERID id) {
 }
 
 std::u16string EnvironmentFolder(const wchar_t* name) {
-  const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
-  if (n == 0) return {};
-  std::u16string value(n, u'\0');
-  const DWORD m = GetEnvironmentVariableW(name, W(value.data()), n);
-  value.resize(m < n ? m : 0);
-  return value;
+  return FilledOr(std::u16string(), [&](wchar_t* buf, DWORD size) { return GetEnvironmentVariableW(name, buf, size); });
 }
 
 // The system's own folders, in the form they are compared.

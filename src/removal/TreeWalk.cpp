@@ -22,11 +22,6 @@ bool IsSubfolder(DWORD attrs) { return (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(a
 
 bool IsDotEntry(std::u16string_view name) { return name == u"." || name == u".."; }
 
-bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  return CompareStringOrdinal(reinterpret_cast<LPCWCH>(a.data()), static_cast<int>(a.size()),
-                              reinterpret_cast<LPCWCH>(b.data()), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 // The tree's own folder, held as the walks hold every folder: opened at its
 // name itself (a link there is not followed), a plain folder, and the one the
 // decision found (the system resolves it to the same place). With DELETE
